@@ -1,0 +1,108 @@
+#include "driver/options.h"
+
+#include "gaiji/numbers.h"
+
+namespace karvex {
+
+const char kUsageLine[] =
+    "Usage: karvex {<fontface>|<bdf filename>} <from_code> [<to_code>] [-o=bmp][-e=<ebcode>] "
+    "[-u=<unicode>] [-x=16] [-y=16] [-m=<gaijimap>][-h]\n";
+
+namespace {
+
+// Length in bytes and value of the UTF-8 sequence at the start of `text`; an invalid
+// or cut-off sequence counts as one byte standing for U+FFFD.
+size_t DecodeUtf8(std::string_view text, uint32_t* code_point) {
+  auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  uint8_t lead = byte(0);
+  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
+                                   : (lead >> 3) == 0x1E ? 4 : 0;
+  *code_point = 0xFFFD;
+  if (length == 0 || length > text.size()) return 1;
+  uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 1;
+    cp = (cp << 6) | (byte(i) & 0x3F);
+  }
+  *code_point = cp;
+  return length;
+}
+
+}  // namespace
+
+size_t OptionValueOffset(std::string_view arg) {
+  size_t offset = 0;
+  for (int units = 0; units < 3 && offset < arg.size();) {
+    uint32_t cp;
+    offset += DecodeUtf8(arg.substr(offset), &cp);
+    units += cp > 0xFFFF ? 2 : 1;
+  }
+  return offset;
+}
+
+uint16_t FirstUtf16Unit(std::string_view text) {
+  if (text.empty()) return 0;
+  uint32_t cp;
+  DecodeUtf8(text, &cp);
+  if (cp > 0xFFFF) return static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10));
+  return static_cast<uint16_t>(cp);
+}
+
+ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options) {
+  for (std::string_view arg : args) {
+    if (arg == "--help") return ParseOutcome::kUsage;
+    if (arg.empty() || arg[0] != '-') {
+      // Positional: source name, first code, last code; more are counted and ignored.
+      ++options->positional_count;
+      if (options->positional_count == 1) {
+        options->source = std::string(arg);
+      } else if (options->positional_count == 2) {
+        ScanHexInto(arg, &options->first_code);
+        options->last_code = options->first_code;
+      } else if (options->positional_count == 3) {
+        ScanHexInto(arg, &options->last_code);
+      }
+      continue;
+    }
+    // An option: the letter is the second character, the value starts at the fourth;
+    // the third (normally "=") is never looked at.
+    std::string_view value = arg.substr(OptionValueOffset(arg));
+    switch (arg.size() > 1 ? arg[1] : '\0') {
+      case '0':
+        options->off_char = static_cast<char>(FirstUtf16Unit(value) & 0xFF);
+        break;
+      case '?':
+        return ParseOutcome::kUsage;
+      case 'b':
+        options->row_offset = ScanDecimal(value);
+        break;
+      case 'e':
+        ScanHexInto(value, &options->start_eb);
+        break;
+      case 'h':
+        options->header = true;
+        break;
+      case 'm':
+        options->map_name = std::string(value);
+        break;
+      case 'o':
+        options->output_mode = FirstUtf16Unit(value);
+        break;
+      case 'u':
+        ScanHexInto(value, &options->start_unicode);
+        break;
+      case 'x':
+        options->cell_width = ScanDecimal(value);
+        break;
+      case 'y':
+        options->cell_height = ScanDecimal(value);
+        if (options->cell_height == 32) options->cell_height = 30;
+        break;
+      default:
+        break;  // other letters, and a bare "-", are ignored
+    }
+  }
+  return options->positional_count == 0 ? ParseOutcome::kUsage : ParseOutcome::kRun;
+}
+
+}  // namespace karvex

@@ -1,0 +1,48 @@
+// The command line and what it asks for.
+#ifndef KARVEX_DRIVER_OPTIONS_H_
+#define KARVEX_DRIVER_OPTIONS_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace karvex {
+
+/// The usage line, printed for -?, --help and a command line without a source.
+extern const char kUsageLine[];
+
+struct RunOptions {
+  std::string source;              ///< First positional: a .bdf or .hex file, or a face.
+  int32_t first_code = 0;          ///< Second positional, hexadecimal.
+  int32_t last_code = 0;           ///< Third positional, hexadecimal; else the first code.
+  int32_t start_eb = 0xA121;       ///< -e, hexadecimal.
+  int32_t start_unicode = 0xE000;  ///< -u, hexadecimal.
+  int32_t cell_width = 0;          ///< -x, decimal; 0 = from the font.
+  int32_t cell_height = 0;         ///< -y, decimal; 0 = from the font; 32 is taken as 30.
+  int32_t row_offset = 0;          ///< -b, decimal: first canvas row of a face dump.
+  bool header = false;             ///< -h: XML declaration and enclosing elements.
+  uint16_t output_mode = 't';      ///< -o: first UTF-16 unit of the value; b or B = BMP.
+  std::string map_name;            ///< -m: gaiji map file; empty = none.
+  int32_t positional_count = 0;    ///< Positional arguments seen, extra ones included.
+  char off_char = ' ';             ///< -0: background character (low 8 bits).
+
+  bool bmp_mode() const { return output_mode == 'b' || output_mode == 'B'; }
+};
+
+enum class ParseOutcome { kRun, kUsage };
+
+/// Fills *options from the arguments after the program name. kUsage means print the
+/// usage line: -? or --help was met (nothing after it is read), or no source was named.
+ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options);
+
+/// Byte offset in a UTF-8 argument where its value starts: after the first three UTF-16
+/// units (option mark, letter, separator). A value never starts inside a character.
+size_t OptionValueOffset(std::string_view arg);
+
+/// The first UTF-16 unit of UTF-8 text, 0 for empty text; an invalid byte reads as U+FFFD.
+uint16_t FirstUtf16Unit(std::string_view text);
+
+}  // namespace karvex
+
+#endif  // KARVEX_DRIVER_OPTIONS_H_

@@ -1,0 +1,45 @@
+// One run of the tool: the chosen source, the map file and the exit status.
+#ifndef KARVEX_DRIVER_RUN_H_
+#define KARVEX_DRIVER_RUN_H_
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "driver/options.h"
+#include "face/rasterizer.h"
+#include "gaiji/output_stream.h"
+
+namespace karvex {
+
+/// Exit statuses.
+enum ExitStatus { kExitOk = 0, kExitFailure = 2, kExitUsage = 255 };
+
+/// Everything a run touches outside its options; tests and fuzzers swap in their own.
+struct RunIo {
+  OutputStream* out = nullptr;  ///< standard output
+  FILE* diagnostics = stderr;   ///< one "karvex: NAME: REASON" line per failed run
+  /// Reads a whole source file; false with *error set to the reason.
+  std::function<bool(const std::string& name, std::string* contents, std::string* error)>
+      read_file;
+  /// Creates or truncates a file for writing; null with errno set on failure.
+  std::function<FILE*(const std::string& name)> create_file;
+  /// Opens a font face by name; null with *error on failure. A face other than the one
+  /// named (the best match) comes with a one-line *notice.
+  std::function<std::unique_ptr<FaceRasterizer>(const std::string& name, std::string* notice,
+                                                std::string* error)>
+      open_face;
+  /// Shows progress of a long face run (codes done, codes in all); may be empty.
+  std::function<void(uint64_t done, uint64_t total)> progress;
+};
+
+/// Runs the source named in `options` to its end and returns the exit status.
+int Run(const RunOptions& options, const RunIo& io);
+
+/// Reads a whole file with plain POSIX I/O; a FIFO is read up to its writer's end.
+bool ReadWholeFile(const std::string& name, std::string* contents, std::string* error);
+
+}  // namespace karvex
+
+#endif  // KARVEX_DRIVER_RUN_H_

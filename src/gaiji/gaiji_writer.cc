@@ -1,0 +1,91 @@
+#include "gaiji/gaiji_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace karvex {
+
+namespace {
+
+constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n";
+
+// Upper-case hexadecimal of the value's 32 bits, at least `min_digits` digits.
+void WriteHex(OutputStream* s, int32_t value, int min_digits = 1) {
+  char text[16];
+  int n = std::snprintf(text, sizeof text, "%0*X", min_digits, static_cast<uint32_t>(value));
+  s->Write(std::string_view(text, static_cast<size_t>(n)));
+}
+
+}  // namespace
+
+void GaijiWriter::Header(int32_t width, int32_t height, int32_t start_eb) {
+  out_->Write(kDeclaration);
+  out_->Write("<gaijiData xml:space=\"preserve\">\n<fontSet size=\"");
+  char size[32];
+  int n = std::snprintf(size, sizeof size, "%dX%d", width, height);
+  out_->Write(std::string_view(size, static_cast<size_t>(n)));
+  out_->Write("\" start=\"");
+  WriteHex(out_, start_eb);
+  out_->Write("\">\n");
+  if (map_) {
+    map_->Write(kDeclaration);
+    map_->Write("<gaijiSet>\n");
+  }
+}
+
+void GaijiWriter::Footer() {
+  out_->Write("</fontSet>\n</gaijiData>\n");
+  if (map_) map_->Write("</gaijiSet>\n");
+}
+
+void GaijiWriter::GlyphOpening(int32_t eb, int32_t unicode) {
+  out_->Write("<fontData ebcode=\"");
+  WriteHex(out_, eb);
+  out_->Write("\" unicode=\"");
+  WriteHex(out_, unicode);
+  out_->Write("\">\n");
+}
+
+void GaijiWriter::GlyphOpeningWithCode(int32_t code, int32_t eb, int32_t unicode) {
+  out_->Write("<fontData code=\"");
+  WriteHex(out_, code);
+  out_->Write("\"  ebcode=\"");
+  WriteHex(out_, eb);
+  out_->Write("\" unicode=\"");
+  WriteHex(out_, unicode);
+  out_->Write("\">\n");
+}
+
+void GaijiWriter::GlyphClosing() { out_->Write("</fontData>\n"); }
+
+char* GaijiWriter::BeginRow(size_t width) {
+  char* row = out_->Extend(width + 1);
+  row[width] = '\n';
+  return row;
+}
+
+void GaijiWriter::CellRows(const GlyphCell& cell) {
+  const char chars[2] = {off_char_, kInkChar};
+  // Rows go out in slices so that a huge forced width needs no huge buffer.
+  constexpr int64_t kSlice = 4096;
+  for (int32_t r = 0; r < cell.height; ++r) {
+    const uint8_t* pixels = cell.row(r);
+    for (int64_t c = 0; c < cell.width; c += kSlice) {
+      int64_t n = std::min<int64_t>(kSlice, cell.width - c);
+      char* text = out_->Extend(static_cast<size_t>(n));
+      for (int64_t i = 0; i < n; ++i) text[i] = chars[pixels[c + i] != 0];
+    }
+    out_->Put('\n');
+  }
+}
+
+void GaijiWriter::MapEntry(int32_t unicode, int32_t eb) {
+  if (!map_) return;
+  map_->Write("<gaijiMap unicode=\"#x");
+  WriteHex(map_, unicode, 4);
+  map_->Write("\" ebcode=\"");
+  WriteHex(map_, eb, 4);
+  map_->Write("\"/>\n");
+}
+
+}  // namespace karvex

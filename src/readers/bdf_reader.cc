@@ -1,0 +1,195 @@
+#include "readers/bdf_reader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+#include "gaiji/numbers.h"
+#include "readers/text_lines.h"
+
+namespace karvex {
+
+namespace {
+
+// BDF tokens are separated by blanks and line ends; a tab is part of a token.
+constexpr std::string_view kDelimiters = " \r\n";
+
+// How a reading ends. kEnd writes the footer; kStop writes nothing more.
+enum class Outcome { kGoOn, kEnd, kStop };
+
+class BdfReader {
+ public:
+  BdfReader(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
+            std::string* err)
+      : lines_(text), options_(options), writer_(writer), err_(err),
+        eb_(options.start_eb), unicode_(options.start_unicode) {}
+
+  bool Read() {
+    Outcome outcome = Outcome::kGoOn;
+    std::string_view line;
+    // A failed output ends the work early; the caller reports it.
+    while (outcome == Outcome::kGoOn && !writer_->failed() && lines_.Next(&line)) outcome = ReadLine(line);
+    if (outcome == Outcome::kStop) return false;
+    if (options_.header) writer_->Footer();
+    return err_->empty();
+  }
+
+ private:
+  Outcome ReadLine(std::string_view line) {
+    Tokens tokens(line, kDelimiters);
+    std::string_view keyword;
+    if (!tokens.Next(&keyword)) return Outcome::kGoOn;
+    if (keyword == "CHARS") return ReadChars(&tokens);
+    if (keyword == "FONTBOUNDINGBOX") return ReadFontBoundingBox(&tokens);
+    if (keyword == "STARTCHAR") return StartChar();
+    if (keyword == "ENCODING") return ReadEncoding(&tokens);
+    if (keyword == "BBX") return ReadBbx(&tokens);
+    if (keyword == "BITMAP") return ReadBitmap();
+    if (keyword == "ENDFONT") return Outcome::kEnd;
+    return Outcome::kGoOn;  // SIZE, properties, SWIDTH, DWIDTH, a stray ENDCHAR, ...
+  }
+
+  // Reads `count` number tokens after a keyword; false (and an error) if any is missing.
+  bool NumberTokens(Tokens* tokens, std::string_view keyword, int count, int32_t* values) {
+    std::string_view token;
+    for (int i = 0; i < count; ++i) {
+      if (!tokens->Next(&token)) {
+        Fail(std::string(keyword) + " has too few values; reading ends here");
+        return false;
+      }
+      values[i] = ScanDecimal(token);
+    }
+    return true;
+  }
+
+  Outcome ReadChars(Tokens* tokens) {
+    int32_t count;  // the glyph count is not needed: ENDFONT or the file's end decide
+    return NumberTokens(tokens, "CHARS", 1, &count) ? Outcome::kGoOn : Outcome::kEnd;
+  }
+
+  Outcome ReadFontBoundingBox(Tokens* tokens) {
+    int32_t v[4];
+    if (!NumberTokens(tokens, "FONTBOUNDINGBOX", 4, v)) return Outcome::kEnd;
+    if (cell_.pixels) {
+      Fail("second FONTBOUNDINGBOX");
+      return Outcome::kStop;
+    }
+    box_height_ = v[1];
+    box_x_ = v[2];
+    // The box's y offset counts downward from the baseline whatever its sign.
+    box_y_ = -std::abs(int64_t{v[3]});
+    CellSize size = SizeClass(v[0], v[1], options_.forced_width, options_.forced_height);
+    if (!CreateGlyphCell(size, &cell_)) {
+      Fail("cannot make a " + std::to_string(size.width) + "x" + std::to_string(size.height) +
+           " glyph cell");
+      return Outcome::kEnd;
+    }
+    if (options_.header) writer_->Header(size.width, size.height, options_.start_eb);
+    return Outcome::kGoOn;
+  }
+
+  Outcome StartChar() {
+    glyph_width_ = 0;
+    if (!cell_.pixels) return NoBoxYet("STARTCHAR");
+    cell_.ClearGlyph();
+    return Outcome::kGoOn;
+  }
+
+  Outcome ReadEncoding(Tokens* tokens) {
+    return NumberTokens(tokens, "ENCODING", 1, &code_) ? Outcome::kGoOn : Outcome::kEnd;
+  }
+
+  Outcome ReadBbx(Tokens* tokens) {
+    int32_t v[4];
+    if (!NumberTokens(tokens, "BBX", 4, v)) return Outcome::kEnd;
+    glyph_width_ = v[0];
+    x_shift_ = int64_t{v[2]} - box_x_;
+    // The cell row of the glyph's first bitmap row, measured with the font box's own
+    // height rather than the cell's.
+    row_offset_ = box_y_ + box_height_ - v[1] - v[3];
+    return Outcome::kGoOn;
+  }
+
+  Outcome ReadBitmap() {
+    uint32_t rows = 0;
+    std::string_view line;
+    while (lines_.Next(&line)) {
+      if (line.substr(0, 7) == "ENDCHAR") return FinishGlyph();
+      if (!cell_.pixels) return NoBoxYet("bitmap");
+      // Rows past the cell height are ignored, whatever BBX says.
+      if (rows < static_cast<uint32_t>(cell_.height)) PlaceRow(line, row_offset_ + rows++);
+    }
+    Fail("the file ends inside a bitmap");
+    return Outcome::kEnd;
+  }
+
+  // Places one bitmap row on cell row `target`. The bits run on across row ends, and
+  // the next row placed clears its own row first; writes stay inside the glyph rows.
+  void PlaceRow(std::string_view line, int64_t target) {
+    cell_.ClearRow(target);
+    uint64_t width = std::min<uint64_t>(static_cast<uint32_t>(glyph_width_),
+                                        static_cast<uint64_t>(cell_.width));
+    uint64_t byte_count = (width + 7) / 8;
+    int64_t area = cell_.area();
+    // A negative x shift moves the glyph right as a positive one does.
+    int64_t start = target * cell_.width + (x_shift_ < 0 ? -x_shift_ : x_shift_);
+    uint8_t* pixels = cell_.pixels.get();
+    for (uint64_t k = 0; k < byte_count; ++k) {
+      int64_t p = start + int64_t(8 * k);
+      if (p >= area) break;
+      if (p < 0) continue;
+      // A pair missing from a short row is background.
+      uint32_t value = 0;
+      if (2 * k < line.size()) ScanHex(line.substr(2 * k), 2, &value);
+      for (int bit = 0; bit < 8 && p + bit < area; ++bit) {
+        pixels[p + bit] = (value >> (7 - bit)) & 1;
+      }
+    }
+  }
+
+  Outcome FinishGlyph() {
+    if (!cell_.pixels) return NoBoxYet("bitmap");
+    if (code_ < options_.first_code || code_ > options_.last_code) return Outcome::kGoOn;
+    writer_->GlyphOpeningWithCode(code_, eb_, unicode_);
+    writer_->CellRows(cell_);
+    writer_->GlyphClosing();
+    writer_->MapEntry(unicode_, eb_);
+    unicode_ = static_cast<int32_t>(static_cast<uint32_t>(unicode_) + 1);
+    eb_ = NextEbCode(eb_);
+    return Outcome::kGoOn;
+  }
+
+  Outcome NoBoxYet(std::string_view what) {
+    Fail(std::string(what) + " before FONTBOUNDINGBOX");
+    return Outcome::kStop;
+  }
+
+  void Fail(const std::string& message) {
+    *err_ = "line " + std::to_string(lines_.number()) + ": " + message;
+  }
+
+  LineCursor lines_;
+  const ReadOptions& options_;
+  GaijiWriter* writer_;
+  std::string* err_;
+  GlyphCell cell_;
+  int32_t box_height_ = 0;
+  int64_t box_x_ = 0;
+  int64_t box_y_ = 0;
+  int32_t code_ = 0;
+  int32_t glyph_width_ = 0;
+  int64_t x_shift_ = 0;
+  int64_t row_offset_ = 0;
+  int32_t eb_;
+  int32_t unicode_;
+};
+
+}  // namespace
+
+bool ReadBdf(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
+             std::string* err) {
+  err->clear();
+  return BdfReader(text, options, writer, err).Read();
+}
+
+}  // namespace karvex

@@ -1,0 +1,21 @@
+// Reads glyphs from a font in the Glyph Bitmap Distribution Format (BDF).
+#ifndef KARVEX_READERS_BDF_READER_H_
+#define KARVEX_READERS_BDF_READER_H_
+
+#include <string>
+#include <string_view>
+
+#include "gaiji/gaiji_writer.h"
+#include "readers/read_options.h"
+
+namespace karvex {
+
+/// Writes every glyph of the BDF font `text` whose ENCODING lies in the options' code
+/// range, placed in a cell sized from FONTBOUNDINGBOX. Returns false with *err set
+/// ("line N: ...") when the font cannot be read to its end; what was written stays.
+bool ReadBdf(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
+             std::string* err);
+
+}  // namespace karvex
+
+#endif  // KARVEX_READERS_BDF_READER_H_
