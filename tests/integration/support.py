@@ -70,13 +70,10 @@ def read_unifont_hex():
     with open(UNIFONT_HEX) as f:
         for line in f:
             code, bits = line.strip().split(":")
-            width = len(bits) * 4 // 16
-            rows = []
-            for r in range(16):
-                value = int(bits[r * width // 4:(r + 1) * width // 4], 16)
-                row = "".join("#" if value >> (width - 1 - c) & 1 else " " for c in range(width))
-                rows.append(row.ljust(16))
-            glyphs[int(code, 16)] = rows
+            digits = len(bits) // 16  # per row: 2 for 8-wide glyphs, 4 for 16-wide
+            glyphs[int(code, 16)] = [
+                text_row(int(bits[r * digits:(r + 1) * digits], 16) << (16 - 4 * digits), 16)
+                for r in range(16)]
     return glyphs
 
 
@@ -102,6 +99,253 @@ def attribute(opening, name):
     key = ' %s="' % name
     start = opening.index(key) + len(key)
     return opening[start:opening.index('"', start)]
+
+
+# --- Expected output, written from the output format alone ---------------------------
+
+_ROW_CHARS = str.maketrans("01", " #")
+
+
+def text_row(bits, width, off=" "):
+    """A cell row as text art: bit width-1 of `bits` is the leftmost pixel; bits above
+    the row's width are dropped."""
+    if width == 0:
+        return ""
+    row = format(bits & ((1 << width) - 1), "0%db" % width).translate(_ROW_CHARS)
+    return row if off == " " else row.replace(" ", off)
+
+
+def eb_codes(start=0xA121):
+    """The EB gaiji codes from `start` on: the low byte runs up to 0x7E, then the high
+    byte steps and the low byte starts again at 0x21."""
+    code = start & 0xFFFFFFFF
+    while True:
+        yield code
+        code = (code + 1) & 0xFFFFFFFF
+        if code & 0xFF > 0x7E:
+            code = ((code & ~0xFF) + 0x121) & 0xFFFFFFFF
+
+
+def header(width, height, start_eb=0xA121):
+    return ('<?xml version="1.0" encoding="Shift_JIS"?>\n'
+            '<gaijiData xml:space="preserve">\n'
+            '<fontSet size="%dX%d" start="%X">\n' % (width, height, start_eb & 0xFFFFFFFF))
+
+
+FOOTER = "</fontSet>\n</gaijiData>\n"
+
+
+def block(rows, eb, unicode, code=None):
+    """One fontData block; with `code` the opening also names the source code."""
+    if code is None:
+        opening = '<fontData ebcode="%X" unicode="%X">\n' % (eb, unicode & 0xFFFFFFFF)
+    else:
+        opening = '<fontData code="%X"  ebcode="%X" unicode="%X">\n' % (
+            code & 0xFFFFFFFF, eb, unicode & 0xFFFFFFFF)
+    return opening + "".join(row + "\n" for row in rows) + "</fontData>\n"
+
+
+def map_text(pairs, wrapped=True):
+    """A gaiji map file of (unicode, ebcode) pairs."""
+    body = "".join('<gaijiMap unicode="#x%04X" ebcode="%04X"/>\n' % (u & 0xFFFFFFFF, e)
+                   for u, e in pairs)
+    if not wrapped:
+        return body
+    return '<?xml version="1.0" encoding="Shift_JIS"?>\n<gaijiSet>\n' + body + "</gaijiSet>\n"
+
+
+def first_difference(actual, expected):
+    """A short readable account of where two outputs part, for failure messages."""
+    a, e = actual.split("\n"), expected.split("\n")
+    for i, (x, y) in enumerate(zip(a, e)):
+        if x != y:
+            start = max(0, i - 3)
+            return ("line %d differs\n  got:      %r\n  expected: %r\n  context:  %r"
+                    % (i + 1, x, y, e[start:i + 1]))
+    return "one output stops early: %d lines against %d expected" % (len(a), len(e))
+
+
+# --- BDF fonts, read with the format's own geometry ------------------------------------
+
+class BdfGlyph:
+    def __init__(self, name):
+        self.name = name
+        self.code = None
+        self.bbx = None      # (width, height, x offset, y offset)
+        self.rows = []       # hexadecimal bitmap rows as written in the file
+
+    def row_bits(self, r):
+        """Bitmap row r as an integer of bbx width bits, leftmost pixel highest; the
+        padding bits at the row's end are dropped."""
+        width = self.bbx[0]
+        text = self.rows[r].strip()
+        digits = 4 * len(text)
+        value = int(text, 16) if text else 0
+        return value >> (digits - width) if digits >= width else value << (width - digits)
+
+
+class BdfFont:
+    def __init__(self):
+        self.box = None      # FONTBOUNDINGBOX (width, height, x offset, y offset)
+        self.glyphs = []
+
+
+def read_bdf(path):
+    """Parses a BDF file: the font box and each glyph's code, box and bitmap rows."""
+    font = BdfFont()
+    glyph = None
+    in_bitmap = False
+    with open(path, "rb") as f:
+        lines = f.read().decode("latin-1").split("\n")
+    for line in lines:
+        line = line.rstrip("\r")
+        if in_bitmap:
+            if line.lstrip().startswith("ENDCHAR"):
+                in_bitmap = False
+                font.glyphs.append(glyph)
+            else:
+                glyph.rows.append(line)
+            continue
+        words = line.split()
+        keyword = words[0] if words else ""
+        if keyword == "FONTBOUNDINGBOX":
+            font.box = tuple(int(w) for w in words[1:5])
+        elif keyword == "STARTCHAR":
+            glyph = BdfGlyph(line.split(None, 1)[1] if len(words) > 1 else "")
+        elif keyword == "ENCODING":
+            glyph.code = int(words[1])
+        elif keyword == "BBX":
+            glyph.bbx = tuple(int(w) for w in words[1:5])
+        elif keyword == "BITMAP":
+            in_bitmap = True
+    return font
+
+
+def bdf_picture(font, glyph, cell_width, cell_height, quirks=()):
+    """The glyph's picture in the cell as row integers (cell_width bits each), by the
+    BDF geometry: glyph pixel (r, c) lies on cell row (font y + font height) - (glyph y
+    + glyph height) + r and column glyph x - font x + c; what falls outside the cell is
+    cut off.
+
+    `quirks` names the ways in which karvex departs from that, each to be applied:
+      "mirrored"  a glyph left of the font box is moved right by as much;
+      "raised"    a font box y offset above 0 counts as that far below the baseline;
+      "tall"      bitmap rows from the cell height on are not read;
+      "spill"     the pixels of the last bitmap row that pass the cell's right edge run
+                  on at the start of the next cell row.
+    """
+    box_w, box_h, box_x, box_y = font.box
+    width, height, x, y = glyph.bbx
+    if "raised" in quirks:
+        box_y = -abs(box_y)
+    shift = x - box_x
+    if "mirrored" in quirks:
+        shift = abs(shift)
+    top = (box_y + box_h) - (y + height)
+    rows = len(glyph.rows)
+    if "tall" in quirks:
+        rows = min(rows, cell_height)
+    picture = [0] * cell_height
+    mask = (1 << cell_width) - 1
+    for r in range(rows):
+        t = top + r
+        if 0 <= t < cell_height:
+            place = cell_width - shift - width
+            bits = glyph.row_bits(r)
+            picture[t] = (bits << place if place >= 0 else bits >> -place) & mask
+    if "spill" in quirks:
+        # The bytes read per row: the glyph width capped at the cell width, rounded up.
+        read = min(width, 8 * ((min(width, cell_width) + 7) // 8))
+        last = min(len(glyph.rows), cell_height) - 1
+        t = top + last + 1
+        first_past = cell_width - shift  # first glyph column past the right edge
+        past = read - first_past
+        if first_past < 0 or past > cell_width or t == 0:
+            raise ValueError("glyph %s: a placement these tests do not model" % glyph.name)
+        if 0 < t < cell_height and past > 0:
+            bits = glyph.row_bits(last) >> (width - read)
+            picture[t] = (bits & ((1 << past) - 1)) << (cell_width - past)
+    return picture
+
+
+def bdf_quirks(font, glyph, cell_width, cell_height):
+    """The karvex departures from the BDF geometry (see bdf_picture) that this glyph's
+    placement runs into."""
+    box_w, box_h, box_x, box_y = font.box
+    width, height, x, y = glyph.bbx
+    found = set()
+    if box_y > 0:
+        found.add("raised")
+        box_y = -box_y
+    shift = x - box_x
+    if shift < 0:
+        found.add("mirrored")
+        shift = -shift
+    top = (box_y + box_h) - (y + height)
+    if any(0 <= top + r < cell_height for r in range(cell_height, len(glyph.rows))):
+        found.add("tall")
+    # The bytes read per row: the glyph width capped at the cell width, rounded up.
+    read_bits = 8 * ((min(width, cell_width) + 7) // 8)
+    if shift + min(width, read_bits) > cell_width:
+        found.add("spill")
+    return found
+
+
+def bdf_expected(font, cell_width, cell_height, first=0, last=0x7FFFFFFF, start_eb=0xA121,
+                 start_unicode=0xE000, wrapped=True, off=" "):
+    """What karvex writes for the font over the code range: (stdout text, map text,
+    {quirk: number of glyphs written that run into it}, number of glyphs written)."""
+    out = [header(cell_width, cell_height, start_eb)] if wrapped else []
+    pairs = []
+    counts = {}
+    ebs = eb_codes(start_eb)
+    unicode = start_unicode
+    for glyph in font.glyphs:
+        if not first <= glyph.code <= last:
+            continue
+        quirks = bdf_quirks(font, glyph, cell_width, cell_height)
+        for q in quirks:
+            counts[q] = counts.get(q, 0) + 1
+        rows = [text_row(bits, cell_width, off)
+                for bits in bdf_picture(font, glyph, cell_width, cell_height, quirks)]
+        eb = next(ebs)
+        out.append(block(rows, eb, unicode, glyph.code))
+        pairs.append((unicode, eb))
+        unicode = (unicode + 1) & 0xFFFFFFFF
+    if wrapped:
+        out.append(FOOTER)
+    return "".join(out), map_text(pairs, wrapped), counts, len(pairs)
+
+
+# --- Files made at test time -----------------------------------------------------------
+
+class TempDir:
+    """A scratch folder that a test case writes its inputs to."""
+
+    def __init__(self, test_case):
+        self._dir = tempfile.TemporaryDirectory(prefix="karvex-")
+        test_case.addCleanup(self._dir.cleanup)
+        self.path = self._dir.name
+
+    def file(self, name, data):
+        """Writes `data` (str or bytes) to a file in the folder and returns its path."""
+        path = os.path.join(self.path, name)
+        with open(path, "wb") as f:
+            f.write(data.encode("latin-1") if isinstance(data, str) else data)
+        return path
+
+    def join(self, name):
+        return os.path.join(self.path, name)
+
+
+def crlf_copy(path, name=None):
+    """A copy of a text file in WORK with every LF turned into CR LF."""
+    target = work_path(name or os.path.basename(path) + ".crlf" + os.path.splitext(path)[1])
+    if not os.path.exists(target):
+        with open(path, "rb") as src, open(target + ".tmp", "wb") as out:
+            out.write(src.read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n"))
+        os.replace(target + ".tmp", target)
+    return target
 
 
 def main():
