@@ -1,7 +1,9 @@
 // karvex: turns the glyphs of a font into gaiji material for electronic books.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -29,7 +31,9 @@ int main(int argc, char** argv) {
   karvex::RunOptions options;
   if (karvex::ParseCommandLine(args, &options) == karvex::ParseOutcome::kUsage) {
     std::fputs(karvex::kUsageLine, stdout);
-    return std::fflush(stdout) == 0 ? karvex::kExitUsage : karvex::kExitFailure;
+    if (std::fflush(stdout) == 0) return karvex::kExitUsage;
+    std::fprintf(stderr, "karvex: standard output: %s\n", std::strerror(errno));
+    return karvex::kExitFailure;
   }
   karvex::OutputStream out(stdout);
   karvex::RunIo io;

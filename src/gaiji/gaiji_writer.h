@@ -22,8 +22,9 @@ class GaijiWriter {
 
   char off_char() const { return off_char_; }
   bool has_map() const { return map_ != nullptr; }
-  /// True once a write to either stream failed.
-  bool failed() const { return out_->failed() || (map_ && map_->failed()); }
+  /// True once a write to standard output failed: what follows would be lost, so the
+  /// sources stop. A failed map file stops nothing; the driver reports it at the end.
+  bool failed() const { return out_->failed(); }
 
   /// XML declaration, gaijiData and fontSet openings; the map's declaration and gaijiSet.
   void Header(int32_t width, int32_t height, int32_t start_eb);
