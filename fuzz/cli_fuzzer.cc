@@ -55,8 +55,8 @@ FILE* OpenCapture(Capture* capture) {
 class SharedFace : public FaceRasterizer {
  public:
   explicit SharedFace(FaceRasterizer* face) : face_(face) {}
-  void Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas) override {
-    face_->Draw(code, em_pixels, canvas);
+  bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas, std::string* error) override {
+    return face_->Draw(code, em_pixels, canvas, error);
   }
 
  private:

@@ -46,20 +46,42 @@ FaceRasterizer* Face(size_t i) {
   return faces[i].get();
 }
 
+// Whether a face can draw at an em: the outline faces at any em FreeType takes (up to
+// 65535), the PCF font only at its one strike of 16 pixels. Codes outside 1..10FFFF and
+// an em of 0 draw nothing, which is no failure.
+bool MustDraw(size_t face, int32_t code, uint32_t em) {
+  if (code < 1 || code > 0x10FFFF || em == 0) return true;
+  return face == 3 ? em == 16 : em <= 0xFFFF;
+}
+
 std::string TextDump(int32_t code, uint32_t width, uint32_t height, int32_t eb,
-                     uint32_t row_offset, FaceRasterizer* face, char off) {
+                     uint32_t row_offset, size_t face, char off, bool* drawn = nullptr) {
   MonoCanvas canvas;
   OutputStream out;
   GaijiWriter writer(&out, nullptr, off);
-  FaceTextDump(code, width, height, eb, row_offset, face, &canvas, &writer);
+  std::string error;
+  bool ok = FaceTextDump(code, width, height, eb, row_offset, Face(face), &canvas, &writer,
+                         &error);
+  FUZZ_CHECK(ok == error.empty());
+  const uint32_t em = std::max(std::min<uint32_t>(width, 48), std::min<uint32_t>(height, 48));
+  if (MustDraw(face, code, em)) FUZZ_CHECK(ok);
+  if (face == 3 && em != 16 && code >= 1 && code <= 0x10FFFF && em != 0) FUZZ_CHECK(!ok);
   FUZZ_CHECK(!writer.failed());
+  if (drawn) *drawn = ok;
   return out.text();
 }
 
-std::string Bmp(int32_t code, const BmpGeometry& geometry, FaceRasterizer* face) {
+std::string Bmp(int32_t code, const BmpGeometry& geometry, size_t face, bool* drawn) {
   MonoCanvas canvas;
   OutputStream out;
-  DrawForBmp(code, geometry, face, &canvas);
+  std::string error;
+  *drawn = DrawForBmp(code, geometry, Face(face), &canvas, &error);
+  FUZZ_CHECK(*drawn == error.empty());
+  if (MustDraw(face, code, std::max(geometry.width, geometry.height))) FUZZ_CHECK(*drawn);
+  // A canvas the face could not draw on stays white.
+  if (!*drawn) {
+    for (uint8_t byte : canvas.bits) FUZZ_CHECK(byte == 0xFF);
+  }
   WriteBmp(canvas, geometry, &out);
   FUZZ_CHECK(!out.failed());
   return out.text();
@@ -105,7 +127,7 @@ void CheckBmp(const std::string& bmp, const BmpGeometry& g) {
 
 void RunFace(const uint8_t* data, size_t size) {
   ByteReader input(data, size);
-  FaceRasterizer* face = Face(input.Take<uint8_t>() % kFaceCount);
+  const size_t face = input.Take<uint8_t>() % kFaceCount;
   const uint8_t flags = input.Take<uint8_t>();
   char off = static_cast<char>(input.Take<uint8_t>());
   if (off == '\n') off = ' ';
@@ -120,8 +142,10 @@ void RunFace(const uint8_t* data, size_t size) {
   const uint32_t height2 = input.Take<uint32_t>() % 49;
 
   if (!(flags & 1)) {
-    std::string first = TextDump(code, width, height, eb, row_offset, face, off);
+    bool drawn;
+    std::string first = TextDump(code, width, height, eb, row_offset, face, off, &drawn);
     CheckTextDump(first, code, width, height, eb, row_offset, off);
+    if (!drawn) FUZZ_CHECK(first.find('#') == std::string::npos);
     TextDump(code2, width2, height2, eb, 0, face, off);
     FUZZ_CHECK(TextDump(code, width, height, eb, row_offset, face, off) == first);
     return;
@@ -133,12 +157,13 @@ void RunFace(const uint8_t* data, size_t size) {
     height = 1 + height % kMaxFuzzBmpSide;
     FUZZ_CHECK(BmpGeometryFor(width, height, &geometry));
   }
-  std::string bmp = Bmp(code, geometry, face);
+  bool drawn, drawn_again, other_drawn;
+  std::string bmp = Bmp(code, geometry, face, &drawn);
   CheckBmp(bmp, geometry);
   BmpGeometry other;
-  if (BmpGeometryFor(width2, height2, &other)) Bmp(code2, other, face);
-  FUZZ_CHECK(Bmp(code, geometry, face) == bmp);
-  if (geometry.width > 48 || geometry.height > 48) return;
+  if (BmpGeometryFor(width2, height2, &other)) Bmp(code2, other, face, &other_drawn);
+  FUZZ_CHECK(Bmp(code, geometry, face, &drawn_again) == bmp && drawn_again == drawn);
+  if (geometry.width > 48 || geometry.height > 48 || !drawn) return;
   // Up to 48 x 48 the BMP picture is the text dump's window at the same em, row for row.
   std::string text = TextDump(code, geometry.width, geometry.height, eb, 0, face, '.');
   const size_t body = text.find('\n') + 1;

@@ -19,7 +19,9 @@ Dump TextDump(int32_t code, uint32_t width, uint32_t height, uint32_t row_offset
   MonoCanvas canvas;
   OutputStream out;
   GaijiWriter writer(&out, nullptr, off);
-  FaceTextDump(code, width, height, 0xA121, row_offset, &face, &canvas, &writer);
+  std::string error;
+  EXPECT_TRUE(FaceTextDump(code, width, height, 0xA121, row_offset, &face, &canvas, &writer,
+                           &error));
   Dump dump;
   std::string text = out.text();
   size_t end = text.find('\n');
@@ -120,7 +122,8 @@ std::string BmpBytes(int32_t code, uint32_t width, uint32_t height, uint32_t* em
   EXPECT_TRUE(BmpGeometryFor(width, height, &geometry));
   FakeRasterizer face;
   MonoCanvas canvas;
-  DrawForBmp(code, geometry, &face, &canvas);
+  std::string error;
+  EXPECT_TRUE(DrawForBmp(code, geometry, &face, &canvas, &error));
   *em = face.calls.at(0).second;
   OutputStream out;
   WriteBmp(canvas, geometry, &out);

@@ -56,6 +56,7 @@ class RunTest : public ::testing::Test {
         *error = "no font face found";
         return nullptr;
       }
+      if (name == "Small") return std::make_unique<FakeRasterizer>(&calls_, 24);
       if (name != "Fake") *notice = "no face named \"" + name + "\"; using \"Fake\"";
       return std::make_unique<FakeRasterizer>(&calls_);
     };
@@ -207,6 +208,27 @@ TEST_F(RunTest, FailuresSayWhatAndEndWithStatus2) {
   EXPECT_EQ(Karvex({"Fake", "41", "42", "-o=b"}), kExitFailure);
   EXPECT_EQ(err_, "karvex: 0041.bmp: Is a directory\n");
   EXPECT_EQ(File("0042.bmp").size(), 126u);
+}
+
+TEST_F(RunTest, SizesTheFaceCannotDrawAreReported) {
+  // The face "Small" has no size above 24 pixels. The text dump still writes its blank
+  // blocks and map lines, so that the output keeps its shape, but the run ends with 2.
+  EXPECT_EQ(Karvex({"Small", "41", "42", "-x=32", "-m=map.xml"}), kExitFailure);
+  EXPECT_EQ(err_, "karvex: Small: the face has no size of 32 pixels\n");
+  EXPECT_EQ(Openings(out_).size(), 2u);
+  EXPECT_EQ(out_.find('#'), std::string::npos);
+  EXPECT_EQ(File("map.xml"), "<gaijiMap unicode=\"#xE000\" ebcode=\"A121\"/>\n"
+                             "<gaijiMap unicode=\"#xE001\" ebcode=\"A122\"/>\n");
+  // BMP mode writes no blank picture in place of one the face could not draw.
+  EXPECT_EQ(Karvex({"Small", "41", "42", "-o=b", "-x=25", "-m=map.xml"}), kExitFailure);
+  EXPECT_EQ(err_, "karvex: Small: the face has no size of 32 pixels\n");
+  EXPECT_FALSE(Exists("0041.bmp"));
+  EXPECT_FALSE(Exists("0042.bmp"));
+  EXPECT_NE(File("map.xml").find("ebcode=\"A122\""), std::string::npos);
+  // Sizes it has: a good run.
+  EXPECT_EQ(Karvex({"Small", "41", "-x=24", "-y=24", "-o=b"}), kExitOk);
+  EXPECT_EQ(err_, "");
+  EXPECT_EQ(File("0041.bmp").size(), 62u + 24 * 8);
 }
 
 }  // namespace

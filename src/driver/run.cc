@@ -56,8 +56,8 @@ bool Finish(OutputStream* stream, FilePtr file) {
   return ok;
 }
 
-void ExportBmp(int32_t code, uint32_t width, uint32_t height, FaceRasterizer* face,
-               MonoCanvas* canvas, const RunIo& io, Failure* failure) {
+void ExportBmp(int32_t code, uint32_t width, uint32_t height, const std::string& face_name,
+               FaceRasterizer* face, MonoCanvas* canvas, const RunIo& io, Failure* failure) {
   char name[16];
   std::snprintf(name, sizeof name, "%04X.bmp", static_cast<uint32_t>(code));
   BmpGeometry geometry;
@@ -66,7 +66,12 @@ void ExportBmp(int32_t code, uint32_t width, uint32_t height, FaceRasterizer* fa
                            std::to_string(int32_t(height)) + " cell gives no BMP picture");
     return;
   }
-  DrawForBmp(code, geometry, face, canvas);
+  // A picture the face could not draw is not written: a blank file would pass for one.
+  std::string error;
+  if (!DrawForBmp(code, geometry, face, canvas, &error)) {
+    failure->Set(face_name, error);
+    return;
+  }
   FilePtr file(io.create_file(name));
   if (!file) {
     failure->Set(name, std::strerror(errno));
@@ -97,11 +102,11 @@ void RunFace(const RunOptions& options, const RunIo& io, GaijiWriter* writer,
   const int64_t first = options.first_code, last = options.last_code;
   for (int64_t code = first; code <= last && !writer->failed(); ++code) {
     if (options.bmp_mode()) {
-      ExportBmp(int32_t(code), uint32_t(width), uint32_t(height), face.get(), &canvas, io,
-                failure);
-    } else {
-      FaceTextDump(int32_t(code), uint32_t(width), uint32_t(height), eb,
-                   uint32_t(options.row_offset), face.get(), &canvas, writer);
+      ExportBmp(int32_t(code), uint32_t(width), uint32_t(height), options.source, face.get(),
+                &canvas, io, failure);
+    } else if (!FaceTextDump(int32_t(code), uint32_t(width), uint32_t(height), eb,
+                             uint32_t(options.row_offset), face.get(), &canvas, writer, &error)) {
+      failure->Set(options.source, error);  // the blank block stands; the run says so
     }
     writer->MapEntry(static_cast<int32_t>(unicode), eb);
     ++unicode;

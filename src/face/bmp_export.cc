@@ -30,10 +30,10 @@ bool BmpGeometryFor(uint32_t width, uint32_t height, BmpGeometry* geometry) {
   return true;
 }
 
-void DrawForBmp(int32_t code, const BmpGeometry& geometry, FaceRasterizer* rasterizer,
-                MonoCanvas* canvas) {
+bool DrawForBmp(int32_t code, const BmpGeometry& geometry, FaceRasterizer* rasterizer,
+                MonoCanvas* canvas, std::string* error) {
   canvas->Reset(geometry.width, geometry.height);
-  rasterizer->Draw(code, std::max(geometry.width, geometry.height), canvas);
+  return rasterizer->Draw(code, std::max(geometry.width, geometry.height), canvas, error);
 }
 
 void WriteBmp(const MonoCanvas& canvas, const BmpGeometry& geometry, OutputStream* out) {

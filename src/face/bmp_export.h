@@ -26,8 +26,9 @@ bool BmpGeometryFor(uint32_t width, uint32_t height, BmpGeometry* geometry);
 void WriteBmp(const MonoCanvas& canvas, const BmpGeometry& geometry, OutputStream* out);
 
 /// Draws `code` on a canvas of the given geometry, the larger rounded side as the em.
-void DrawForBmp(int32_t code, const BmpGeometry& geometry, FaceRasterizer* rasterizer,
-                MonoCanvas* canvas);
+/// False, with *error set, when the face cannot draw it.
+bool DrawForBmp(int32_t code, const BmpGeometry& geometry, FaceRasterizer* rasterizer,
+                MonoCanvas* canvas, std::string* error);
 
 }  // namespace karvex
 

@@ -8,13 +8,13 @@ namespace {
 constexpr uint32_t kCanvasSize = 48;
 }  // namespace
 
-void FaceTextDump(int32_t code, uint32_t width, uint32_t height, int32_t eb,
+bool FaceTextDump(int32_t code, uint32_t width, uint32_t height, int32_t eb,
                   uint32_t row_offset, FaceRasterizer* rasterizer, MonoCanvas* canvas,
-                  GaijiWriter* writer) {
+                  GaijiWriter* writer, std::string* error) {
   width = std::min(width, kCanvasSize);
   height = std::min(height, kCanvasSize);
   canvas->Reset(kCanvasSize, kCanvasSize);
-  rasterizer->Draw(code, std::max(width, height), canvas);
+  const bool drawn = rasterizer->Draw(code, std::max(width, height), canvas, error);
 
   writer->GlyphOpening(eb, code);
   const uint32_t columns = width == 0 ? kCanvasSize : width;
@@ -30,6 +30,7 @@ void FaceTextDump(int32_t code, uint32_t width, uint32_t height, int32_t eb,
     }
   }
   writer->GlyphClosing();
+  return drawn;
 }
 
 }  // namespace karvex

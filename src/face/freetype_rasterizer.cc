@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 namespace karvex {
 
@@ -38,17 +40,25 @@ class FreeTypeRasterizer : public FaceRasterizer {
   FreeTypeRasterizer(LibraryPtr library, FacePtr face)
       : library_(std::move(library)), face_(std::move(face)) {}
 
-  void Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas) override {
-    if (code < 1 || code > 0x10FFFF || em_pixels == 0) return;
-    if (em_pixels != em_pixels_ && !SetSize(em_pixels)) return;
+  bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas, std::string* error) override {
+    if (code < 1 || code > 0x10FFFF || em_pixels == 0) return true;
+    if (em_pixels != em_pixels_ && !SetSize(em_pixels)) {
+      *error = "the face has no size of " + std::to_string(em_pixels) + " pixels";
+      return false;
+    }
     FT_GlyphSlot slot = face_->glyph;
     // A code the face lacks draws its missing-glyph shape, glyph 0.
     if (FT_Load_Glyph(face_.get(), FT_Get_Char_Index(face_.get(), FT_ULong(code)), kLoadFlags) ||
         (slot->format != FT_GLYPH_FORMAT_BITMAP &&
          FT_Render_Glyph(slot, FT_RENDER_MODE_MONO))) {
-      return;
+      char text[64];
+      std::snprintf(text, sizeof text, "the glyph of code %X cannot be drawn at %u pixels",
+                    static_cast<uint32_t>(code), em_pixels);
+      *error = text;
+      return false;
     }
     Blit(slot->bitmap, int64_t{slot->bitmap_left}, int64_t{ascent_} - slot->bitmap_top, canvas);
+    return true;
   }
 
  private:

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace karvex {
@@ -38,7 +39,11 @@ class FaceRasterizer {
   /// Draws the character `code`, followed by a blank, in the face with an em of
   /// `em_pixels`, its reference point at the canvas's top-left corner, on the white
   /// `canvas`; ink outside the canvas is clipped. Codes outside 1..0x10FFFF draw nothing.
-  virtual void Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas) = 0;
+  /// False, with *error set and nothing drawn, when the face cannot draw the character
+  /// at that size (a bitmap font without that size, an em past what the face takes, a
+  /// glyph that does not load).
+  virtual bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas,
+                    std::string* error) = 0;
 };
 
 }  // namespace karvex
