@@ -9,6 +9,7 @@
 //
 // Bounds (a big cell or a long face run only costs memory and time): forced cells as in
 // fuzz_input.h, BMP sides as kMaxFuzzBmpSide, and at most 64 codes in a face run.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -62,6 +63,10 @@ class SharedFace : public FaceRasterizer {
  private:
   FaceRasterizer* face_;
 };
+
+// The fake face has no size above this many pixels, so that BMP runs meet a face that
+// cannot draw what they ask for.
+constexpr uint32_t kFakeMaxEm = 600;
 
 FaceRasterizer* RealFace() {
   static std::unique_ptr<FaceRasterizer> face = [] {
@@ -169,7 +174,7 @@ void RunCommandLine(const uint8_t* data, size_t size) {
     }
     if (name != "Fake") *notice = "no face named \"" + name + "\"; using \"Fake\"";
     if (flags & 32) return std::make_unique<SharedFace>(RealFace());
-    return std::make_unique<FakeRasterizer>();
+    return std::make_unique<FakeRasterizer>(nullptr, kFakeMaxEm);
   };
   io.progress = [&](uint64_t done, uint64_t total) {
     FUZZ_CHECK(progress_total < 0 || int64_t(total) == progress_total);
@@ -212,6 +217,15 @@ void RunCommandLine(const uint8_t* data, size_t size) {
     }
   }
   if ((flags & 64) && reads > 0) FUZZ_CHECK(status == kExitFailure);
+  // A picture the face cannot draw is reported, and no blank file stands in for it.
+  BmpGeometry asked{};
+  if (reads == 0 && faces == 1 && !(flags & 32) && options.bmp_mode() &&
+      options.first_code <= options.last_code &&
+      BmpGeometryFor(uint32_t(options.cell_width == 0 ? 16 : options.cell_width),
+                     uint32_t(options.cell_height == 0 ? 16 : options.cell_height), &asked) &&
+      std::max(asked.width, asked.height) > kFakeMaxEm) {
+    FUZZ_CHECK(status == kExitFailure && bmp_creates == 0);
+  }
   if (status != kExitOk || out_capture.fail) return;
 
   // A successful face run: one block or BMP file and one map entry per code, in order.
