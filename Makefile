@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 KARVEX = $(BUILD)/karvex
 
-.PHONY: all setup build demo test clean install asan-test fuzz
+.PHONY: all setup build demo test clean install asan-test fuzz bench
 
 all: build
 
@@ -50,6 +50,11 @@ fuzz: setup
 		-DKARVEX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@./fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# karvex against peers on whole fonts: ratios of median wall times and peak memory
+# (bench/run.sh; inputs are made in $(BUILD)/bench from Debian's packages).
+bench: setup
+	@./bench/run.sh $(BUILD)
 
 install: build
 	@cmake --install $(BUILD)

@@ -7,7 +7,7 @@ packages="
   build-essential cmake pkg-config clang libclang-rt-14-dev
   libfreetype-dev libfontconfig-dev fontconfig
   googletest libgtest-dev libbenchmark-dev
-  python3 python3-pil libxml2-utils valgrind hyperfine
+  python3 python3-pil libxml2-utils valgrind hyperfine time man-db groff-base
   unifont unifont-bin fonts-unifont xfonts-unifont
   xfonts-shinonome xfonts-intl-japanese xfonts-efont-unicode xfonts-utils pcf2bdf
   fonts-dejavu-core fonts-ipafont-gothic

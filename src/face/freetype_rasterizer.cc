@@ -84,6 +84,10 @@ class FreeTypeRasterizer : public FaceRasterizer {
     for (int64_t y = std::max<int64_t>(0, -top); y < rows && top + y < canvas->height; ++y) {
       const uint8_t* row = pitch >= 0 ? bitmap.buffer + y * pitch
                                       : bitmap.buffer + (rows - 1 - y) * -pitch;
+      if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {  // the usual case: whole bytes
+        canvas->InkRow(row, columns, left, uint32_t(top + y));
+        continue;
+      }
       for (int64_t x = std::max<int64_t>(0, -left); x < columns && left + x < canvas->width;
            ++x) {
         if (IsInk(bitmap, row, x)) canvas->SetInk(uint32_t(left + x), uint32_t(top + y));

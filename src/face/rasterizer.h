@@ -3,6 +3,7 @@
 #ifndef KARVEX_FACE_RASTERIZER_H_
 #define KARVEX_FACE_RASTERIZER_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +31,30 @@ struct MonoCanvas {
   bool ink(uint32_t x, uint32_t y) const { return !((row(y)[x / 8] << (x % 8)) & 0x80); }
   void SetInk(uint32_t x, uint32_t y) {
     bits[stride * y + x / 8] &= static_cast<uint8_t>(~(0x80u >> (x % 8)));
+  }
+  /// Inks row y (which must exist) wherever a 1-bit source row, `columns` pixels with the
+  /// most significant bit leftmost, has a set bit, its first pixel at column `left`;
+  /// pixels left or right of the canvas are clipped. A byte at a time, as SetInk per set
+  /// pixel would.
+  void InkRow(const uint8_t* source, int64_t columns, int64_t left, uint32_t y) {
+    const int64_t first = std::max<int64_t>(0, -left);                // source pixels
+    const int64_t end = std::min<int64_t>(columns, int64_t{width} - left);  // that land
+    uint8_t* row = bits.data() + stride * y;
+    for (int64_t j = first / 8; first < end && j <= (end - 1) / 8; ++j) {
+      const int64_t lo = std::max<int64_t>(first - 8 * j, 0), hi = std::min<int64_t>(end - 8 * j, 8);
+      unsigned ink = source[j] & (0xFFu >> lo) & (0xFFu << (8 - hi));
+      if (ink == 0) continue;
+      int64_t x = left + 8 * j;  // canvas column of the byte's first bit
+      if (x < 0) {               // only clipped bits lie left of the canvas
+        ink = (ink << -x) & 0xFF;
+        x = 0;
+      }
+      const unsigned shift = unsigned(x % 8);
+      row[x / 8] &= static_cast<uint8_t>(~(ink >> shift));
+      if (shift != 0 && ((ink << (8 - shift)) & 0xFF) != 0) {
+        row[x / 8 + 1] &= static_cast<uint8_t>(~(ink << (8 - shift)));
+      }
+    }
   }
 };
 

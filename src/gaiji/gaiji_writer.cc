@@ -9,11 +9,16 @@ namespace {
 
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n";
 
-// Upper-case hexadecimal of the value's 32 bits, at least `min_digits` digits.
+// Upper-case hexadecimal of the value's 32 bits, at least `min_digits` (at most 8) digits.
 void WriteHex(OutputStream* s, int32_t value, int min_digits = 1) {
-  char text[16];
-  int n = std::snprintf(text, sizeof text, "%0*X", min_digits, static_cast<uint32_t>(value));
-  s->Write(std::string_view(text, static_cast<size_t>(n)));
+  char text[8];
+  uint32_t v = static_cast<uint32_t>(value);
+  int n = 0;
+  do {
+    text[7 - n++] = "0123456789ABCDEF"[v & 0xF];
+    v >>= 4;
+  } while (v != 0 || n < min_digits);
+  s->Write(std::string_view(text + 8 - n, static_cast<size_t>(n)));
 }
 
 }  // namespace
@@ -65,17 +70,22 @@ char* GaijiWriter::BeginRow(size_t width) {
 }
 
 void GaijiWriter::CellRows(const GlyphCell& cell) {
-  const char chars[2] = {off_char_, kInkChar};
-  // Rows go out in slices so that a huge forced width needs no huge buffer.
+  const char off = off_char_;
+  // Rows go out in slices so that a huge forced width needs no huge buffer; the line end
+  // rides with the last slice.
   constexpr int64_t kSlice = 4096;
   for (int32_t r = 0; r < cell.height; ++r) {
     const uint8_t* pixels = cell.row(r);
-    for (int64_t c = 0; c < cell.width; c += kSlice) {
-      int64_t n = std::min<int64_t>(kSlice, cell.width - c);
-      char* text = out_->Extend(static_cast<size_t>(n));
-      for (int64_t i = 0; i < n; ++i) text[i] = chars[pixels[c + i] != 0];
-    }
-    out_->Put('\n');
+    int64_t c = 0;
+    do {
+      const int64_t n = std::min<int64_t>(kSlice, cell.width - c);
+      const bool last = c + n == cell.width;
+      char* text = out_->Extend(static_cast<size_t>(n + last));
+      // A select rather than a table look-up, so that the compiler can vectorise it.
+      for (int64_t i = 0; i < n; ++i) text[i] = pixels[c + i] != 0 ? kInkChar : off;
+      if (last) text[n] = '\n';
+      c += n;
+    } while (c < cell.width);
   }
 }
 

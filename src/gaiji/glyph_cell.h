@@ -3,8 +3,10 @@
 #ifndef KARVEX_GAIJI_GLYPH_CELL_H_
 #define KARVEX_GAIJI_GLYPH_CELL_H_
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace karvex {
@@ -22,6 +24,15 @@ CellSize SizeClass(int32_t nominal_width, int32_t nominal_height, int32_t forced
 /// The EB gaiji code after `code`: low bytes run 0x21..0x7E, then the high byte steps.
 int32_t NextEbCode(int32_t code);
 
+/// The eight bits of a byte as eight bytes of 0 or 1, the most significant bit first.
+inline constexpr std::array<std::array<uint8_t, 8>, 256> kBitBytes = [] {
+  std::array<std::array<uint8_t, 8>, 256> table{};
+  for (int v = 0; v < 256; ++v) {
+    for (int bit = 0; bit < 8; ++bit) table[v][bit] = uint8_t((v >> (7 - bit)) & 1);
+  }
+  return table;
+}();
+
 /// One byte per pixel (1 = ink), row-major, with a spare row below the glyph rows.
 struct GlyphCell {
   int32_t width = 0;
@@ -35,6 +46,19 @@ struct GlyphCell {
   void ClearGlyph();
   /// Clears row `r` if the cell has it (rows 0..height, the spare included).
   void ClearRow(int64_t r);
+  /// Writes the low eight bits of `byte`, most significant first, to pixels p, p + 1, ...
+  /// (running on across row ends), stopping at the first index that is negative or not
+  /// below width x height.
+  void PlaceByte(int64_t p, uint32_t byte) {
+    if (p < 0) return;
+    const std::array<uint8_t, 8>& bits = kBitBytes[byte & 0xFF];
+    const int64_t room = area() - p;
+    if (room >= 8) {
+      std::memcpy(pixels.get() + p, bits.data(), 8);
+    } else if (room > 0) {
+      std::memcpy(pixels.get() + p, bits.data(), static_cast<size_t>(room));
+    }
+  }
 };
 
 /// Allocates a zeroed cell of size.width x (size.height + 1) bytes. Fails when that does

@@ -2,6 +2,7 @@
 #ifndef KARVEX_GAIJI_NUMBERS_H_
 #define KARVEX_GAIJI_NUMBERS_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -22,6 +23,32 @@ int32_t ScanDecimal(std::string_view text);
 /// space take part (0 = no limit). Keeps the low 32 bits; a sign negates them.
 /// Returns false, leaving *value alone, when no digit can be read.
 bool ScanHex(std::string_view text, size_t max_width, uint32_t* value);
+
+/// The value of a hexadecimal digit, -1 for any other character.
+inline constexpr std::array<int8_t, 256> kHexDigitValue = [] {
+  std::array<int8_t, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[c] = c >= '0' && c <= '9'   ? int8_t(c - '0')
+               : c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
+               : c >= 'A' && c <= 'F' ? int8_t(c - 'A' + 10)
+                                      : int8_t{-1};
+  }
+  return table;
+}();
+
+/// Reads one bitmap byte at the start of `text` exactly as ScanHex(text, 2, value) does;
+/// two plain hexadecimal digits, by far the common case, take a short path.
+inline bool ScanHexPair(std::string_view text, uint32_t* value) {
+  if (text.size() >= 2) {
+    int high = kHexDigitValue[static_cast<uint8_t>(text[0])];
+    int low = kHexDigitValue[static_cast<uint8_t>(text[1])];
+    if ((high | low) >= 0) {
+      *value = static_cast<uint32_t>(high << 4 | low);
+      return true;
+    }
+  }
+  return ScanHex(text, 2, value);
+}
 
 /// ScanHex without a width limit into a signed field that keeps its value on failure.
 inline void ScanHexInto(std::string_view text, int32_t* field) {

@@ -3,6 +3,8 @@
 #define KARVEX_GAIJI_OUTPUT_STREAM_H_
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,15 +20,24 @@ class OutputStream {
   OutputStream& operator=(const OutputStream&) = delete;
 
   void Write(std::string_view text) {
-    buffer_.append(text.data(), text.size());
-    if (buffer_.size() >= kBlock) Drain();
+    if (text.size() > capacity_ - size_ || capacity_ == 0) {
+      WriteSlow(text);
+      return;
+    }
+    std::memcpy(data_.get() + size_, text.data(), text.size());
+    size_ += text.size();
   }
   void Put(char c) {
-    buffer_.push_back(c);
-    if (buffer_.size() >= kBlock) Drain();
+    if (size_ == capacity_) MakeRoom(1);
+    data_[size_++] = c;
   }
   /// Appends `n` bytes for the caller to fill in place; valid until the next call.
-  char* Extend(size_t n);
+  char* Extend(size_t n) {
+    if (n > capacity_ - size_) MakeRoom(n);
+    char* at = data_.get() + size_;
+    size_ += n;
+    return at;
+  }
 
   /// Writes out everything buffered and flushes the FILE. False once any write failed.
   bool Flush();
@@ -34,14 +45,20 @@ class OutputStream {
   /// The errno of the first failed write, or 0.
   int error() const { return error_; }
   /// What has been written, for a stream without a FILE.
-  const std::string& text() const { return buffer_; }
+  std::string text() const { return std::string(data_.get(), size_); }
 
  private:
+  /// Text goes to the FILE in blocks of this size (a stream without a FILE keeps growing).
   static constexpr size_t kBlock = 1 << 16;
   void Drain();
+  /// Makes room for `n` more bytes: drains a full block, or grows the buffer.
+  void MakeRoom(size_t n);
+  void WriteSlow(std::string_view text);
 
   FILE* file_;
-  std::string buffer_;
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
   int error_ = 0;
 };
 

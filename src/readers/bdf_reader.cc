@@ -133,17 +133,14 @@ class BdfReader {
     int64_t area = cell_.area();
     // A negative x shift moves the glyph right as a positive one does.
     int64_t start = target * cell_.width + (x_shift_ < 0 ? -x_shift_ : x_shift_);
-    uint8_t* pixels = cell_.pixels.get();
     for (uint64_t k = 0; k < byte_count; ++k) {
       int64_t p = start + int64_t(8 * k);
       if (p >= area) break;
       if (p < 0) continue;
       // A pair missing from a short row is background.
       uint32_t value = 0;
-      if (2 * k < line.size()) ScanHex(line.substr(2 * k), 2, &value);
-      for (int bit = 0; bit < 8 && p + bit < area; ++bit) {
-        pixels[p + bit] = (value >> (7 - bit)) & 1;
-      }
+      if (2 * k < line.size()) ScanHexPair(line.substr(2 * k), &value);
+      cell_.PlaceByte(p, value);
     }
   }
 

@@ -24,16 +24,11 @@ bool IsBlankLine(std::string_view line) {
 // Decodes the bitmap text as one bit stream over the cell's pixels in row-major order,
 // with no padding at row ends.
 void FillCell(std::string_view bitmap, GlyphCell* cell, uint32_t* last_byte) {
-  int64_t area = cell->area();
-  uint8_t* pixels = cell->pixels.get();
   size_t pairs = bitmap.size() / 2;  // an odd last character is ignored
   for (size_t i = 0; i < pairs; ++i) {
     // The pair is read from its position on, so leading blanks are skipped past it.
-    ScanHex(bitmap.substr(2 * i), 2, last_byte);
-    int64_t p = int64_t(i) * 8;
-    for (int bit = 0; bit < 8 && p + bit < area; ++bit) {
-      pixels[p + bit] = (*last_byte >> (7 - bit)) & 1;
-    }
+    ScanHexPair(bitmap.substr(2 * i), last_byte);
+    cell->PlaceByte(int64_t(i) * 8, *last_byte);
   }
 }
 
@@ -46,7 +41,9 @@ void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
   std::string_view bitmap;
   if (colon != std::string_view::npos) {
     bitmap = line.substr(colon + 1);
-    bitmap = bitmap.substr(0, bitmap.find_first_of("\r\n"));
+    size_t end = 0;
+    while (end < bitmap.size() && bitmap[end] != '\r' && bitmap[end] != '\n') ++end;
+    bitmap = bitmap.substr(0, end);
   }
   cell->ClearGlyph();
   FillCell(bitmap, cell, &state->last_byte);

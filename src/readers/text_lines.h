@@ -12,14 +12,16 @@ namespace karvex {
 /// that line is dropped.
 class LineCursor {
  public:
-  explicit LineCursor(std::string_view text) : rest_(text) {}
+  explicit LineCursor(std::string_view text)
+      : rest_(text), has_nul_(text.find('\0') != std::string_view::npos) {}
   /// False at the end of the text.
   bool Next(std::string_view* line) {
     if (rest_.empty()) return false;
     size_t end = rest_.find('\n');
     std::string_view whole = rest_.substr(0, end);
     rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
-    *line = whole.substr(0, whole.find('\0'));
+    // Text without any NUL byte, the usual case, needs no search per line.
+    *line = has_nul_ ? whole.substr(0, whole.find('\0')) : whole;
     ++number_;
     return true;
   }
@@ -28,28 +30,38 @@ class LineCursor {
 
  private:
   std::string_view rest_;
+  bool has_nul_;
   int64_t number_ = 0;
 };
 
 /// Splits text into tokens as strtok does: runs of delimiter characters separate them.
 class Tokens {
  public:
-  Tokens(std::string_view text, std::string_view delimiters)
-      : rest_(text), delimiters_(delimiters) {}
+  Tokens(std::string_view text, std::string_view delimiters) : rest_(text) {
+    for (char c : delimiters) {
+      delimiters_[static_cast<uint8_t>(c) >> 6] |= uint64_t{1} << (static_cast<uint8_t>(c) & 63);
+    }
+  }
   /// False when no token is left.
   bool Next(std::string_view* token) {
-    size_t start = rest_.find_first_not_of(delimiters_);
-    if (start == std::string_view::npos) return false;
-    rest_.remove_prefix(start);
-    size_t end = rest_.find_first_of(delimiters_);
-    *token = rest_.substr(0, end);
-    rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end);
+    size_t start = 0;
+    while (start < rest_.size() && IsDelimiter(rest_[start])) ++start;
+    if (start == rest_.size()) return false;
+    size_t end = start + 1;
+    while (end < rest_.size() && !IsDelimiter(rest_[end])) ++end;
+    *token = rest_.substr(start, end - start);
+    rest_.remove_prefix(end);
     return true;
   }
 
  private:
+  bool IsDelimiter(char c) const {
+    uint8_t u = static_cast<uint8_t>(c);
+    return (delimiters_[u >> 6] >> (u & 63)) & 1;
+  }
+
   std::string_view rest_;
-  std::string_view delimiters_;
+  uint64_t delimiters_[4] = {};
 };
 
 }  // namespace karvex

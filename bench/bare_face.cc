@@ -1,0 +1,119 @@
+// The floor for a face text dump: FreeType alone, with nothing between it and the output.
+//
+//   bare_face FONT_FILE FIRST LAST > out.txt
+//
+// Opens the font file once, sets a 16-pixel em, and for every code of FIRST..LAST (hex)
+// loads the glyph hinted for a 1-bit target, renders it mono and writes the same glyph
+// block karvex writes for `karvex FACE FIRST LAST`: the fontData opening, 16 rows of 16
+// pixels ('#' ink, blank background) with the baseline the face's Windows ascent below
+// the top, and the closing. No canvas, no per-code lookup: the glyph bitmap is read
+// straight into the text rows. The benchmark checks that both outputs are the same bytes,
+// so the two programs are known to do the same job.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kEm = 16;
+
+char buffer[1 << 16];
+size_t used = 0;
+
+void Flush() {
+  if (std::fwrite(buffer, 1, used, stdout) != used) {
+    std::perror("bare_face: write");
+    std::exit(1);
+  }
+  used = 0;
+}
+
+void Put(const char* text, size_t n) {
+  if (used + n > sizeof buffer) Flush();
+  std::memcpy(buffer + used, text, n);
+  used += n;
+}
+
+void PutHex(uint32_t v) {
+  char text[8];
+  int n = 0;
+  do {
+    text[7 - n++] = "0123456789ABCDEF"[v & 15];
+    v >>= 4;
+  } while (v != 0);
+  Put(text + 8 - n, size_t(n));
+}
+
+bool Ink(const FT_Bitmap& bitmap, int x, int y) {
+  const uint8_t* row = bitmap.pitch >= 0
+                           ? bitmap.buffer + y * bitmap.pitch
+                           : bitmap.buffer + (int(bitmap.rows) - 1 - y) * -bitmap.pitch;
+  switch (bitmap.pixel_mode) {
+    case FT_PIXEL_MODE_MONO: return (row[x / 8] << (x % 8)) & 0x80;
+    case FT_PIXEL_MODE_GRAY: return row[x] * 2 >= bitmap.num_grays;
+    case FT_PIXEL_MODE_BGRA: return row[4 * x + 3] >= 128;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: bare_face FONT_FILE FIRST LAST\n");
+    return 2;
+  }
+  const long first = std::strtol(argv[2], nullptr, 16), last = std::strtol(argv[3], nullptr, 16);
+  FT_Library library;
+  FT_Face face;
+  if (FT_Init_FreeType(&library) || FT_New_Face(library, argv[1], 0, &face) ||
+      FT_Set_Pixel_Sizes(face, 0, kEm)) {
+    std::fprintf(stderr, "bare_face: cannot open %s\n", argv[1]);
+    return 2;
+  }
+  long ascent;
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 && os2->version != 0xFFFF && face->units_per_EM > 0) {
+    long upem = face->units_per_EM;
+    ascent = (2L * os2->usWinAscent * kEm + upem) / (2 * upem);
+  } else {
+    ascent = (face->size->metrics.ascender + 32) >> 6;
+  }
+
+  uint32_t eb = 0xA121;
+  char rows[kEm * (kEm + 1)];
+  for (long code = first; code <= last; ++code) {
+    std::memset(rows, ' ', sizeof rows);
+    for (int y = 0; y < kEm; ++y) rows[y * (kEm + 1) + kEm] = '\n';
+    FT_GlyphSlot slot = face->glyph;
+    if (code >= 1 && code <= 0x10FFFF &&
+        !FT_Load_Glyph(face, FT_Get_Char_Index(face, FT_ULong(code)), FT_LOAD_TARGET_MONO) &&
+        (slot->format == FT_GLYPH_FORMAT_BITMAP || !FT_Render_Glyph(slot, FT_RENDER_MODE_MONO))) {
+      const FT_Bitmap& bitmap = slot->bitmap;
+      const int left = slot->bitmap_left, top = int(ascent) - slot->bitmap_top;
+      for (int y = top < 0 ? -top : 0; y < int(bitmap.rows) && top + y < kEm; ++y) {
+        for (int x = left < 0 ? -left : 0; x < int(bitmap.width) && left + x < kEm; ++x) {
+          if (Ink(bitmap, x, y)) rows[(top + y) * (kEm + 1) + left + x] = '#';
+        }
+      }
+    }
+    Put("<fontData ebcode=\"", 18);
+    PutHex(eb);
+    Put("\" unicode=\"", 11);
+    PutHex(uint32_t(code));
+    Put("\">\n", 3);
+    Put(rows, sizeof rows);
+    Put("</fontData>\n", 12);
+    eb += 1;
+    if ((eb & 0xFF) > 0x7E) eb = (eb & ~0xFFu) + 0x121;
+  }
+  Flush();
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
