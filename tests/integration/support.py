@@ -115,6 +115,18 @@ def text_row(bits, width, off=" "):
     return row if off == " " else row.replace(" ", off)
 
 
+def hex_stream_rows(bits, width, height, off=" "):
+    """Text-art rows of a .hex bitmap (pairs of hexadecimal digits) in a width x height
+    cell: the bits fill the cell as one stream, row after row, without padding at row
+    ends; missing bits are background and bits past the cell are dropped."""
+    stream = "".join(format(int(bits[i:i + 2], 16), "08b")
+                     for i in range(0, len(bits) - 1, 2))
+    stream = stream[:width * height].ljust(width * height, "0").translate(_ROW_CHARS)
+    if off != " ":
+        stream = stream.replace(" ", off)
+    return [stream[r * width:(r + 1) * width] for r in range(height)]
+
+
 def eb_codes(start=0xA121):
     """The EB gaiji codes from `start` on: the low byte runs up to 0x7E, then the high
     byte steps and the low byte starts again at 0x21."""

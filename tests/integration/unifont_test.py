@@ -99,11 +99,6 @@ class UnifontHexTest(support.unittest.TestCase):
         cls.lines = unifont_lines()
         cls.path = support.unifont16_hex()
 
-    @staticmethod
-    def stream_picture(bits):
-        digits = bits.ljust(64, "0")  # missing bits are background
-        return [support.text_row(int(digits[4 * r:4 * r + 4], 16), 16) for r in range(16)]
-
     def test_whole_file(self):
         tmp = support.TempDir(self)
         map_path = tmp.join("map.xml")
@@ -131,7 +126,7 @@ class UnifontHexTest(support.unittest.TestCase):
 
         ebs = support.eb_codes()
         expected = (support.header(16, 16)
-                    + "".join(support.block(self.stream_picture(b), next(ebs), c)
+                    + "".join(support.block(support.hex_stream_rows(b, 16, 16), next(ebs), c)
                               for c, b in self.lines)
                     + support.FOOTER)
         if out != expected:
