@@ -35,7 +35,7 @@ class ByteReader {
 /// bits, whatever the font says; short of that, the fuzz targets keep cells small, since
 /// a big one only costs memory and time (a forced 65535 x 65535 cell is 4 GiB). A side
 /// of 0 or below is not forced: the font's own size class (8..48) stands in.
-constexpr uint64_t kMaxFuzzCellBytes = 129 * 128;
+constexpr uint64_t kMaxFuzzCellBytes = 64 * 65;
 
 inline bool CellAlwaysRefused(int32_t forced_width, int32_t forced_height) {
   uint64_t w = forced_width > 0 ? uint64_t(forced_width) : 8;
@@ -44,14 +44,14 @@ inline bool CellAlwaysRefused(int32_t forced_width, int32_t forced_height) {
 }
 
 /// Keeps forced sizes that give small cells or cells that are always refused; any other
-/// forced side is folded into 1..128.
+/// forced side is folded into 1..64.
 inline void BoundForcedCell(int32_t* forced_width, int32_t* forced_height) {
   if (CellAlwaysRefused(*forced_width, *forced_height)) return;
   uint64_t w = *forced_width > 0 ? uint64_t(*forced_width) : 48;
   uint64_t h = *forced_height > 0 ? uint64_t(*forced_height) : 48;
   if (w * (h + 1) <= kMaxFuzzCellBytes) return;
-  if (*forced_width > 0) *forced_width = 1 + *forced_width % 128;
-  if (*forced_height > 0) *forced_height = 1 + *forced_height % 128;
+  if (*forced_width > 0) *forced_width = 1 + *forced_width % 64;
+  if (*forced_height > 0) *forced_height = 1 + *forced_height % 64;
 }
 
 /// BMP canvases: the export refuses sides that round to 0 or past INT32_MAX and files

@@ -4,7 +4,7 @@
 set -eu
 
 packages="
-  build-essential cmake pkg-config clang libclang-rt-14-dev
+  build-essential cmake pkg-config clang libclang-rt-14-dev llvm
   libfreetype-dev libfontconfig-dev fontconfig
   googletest libgtest-dev libbenchmark-dev
   python3 python3-pil libxml2-utils valgrind hyperfine time man-db groff-base
