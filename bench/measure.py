@@ -3,7 +3,9 @@
 
 Run by bench/run.sh, which builds the programs, makes the inputs and passes their paths in
 the environment: KARVEX, HEX, BDF, DEJAVU, IPA (font files), BARE_FACE, BARE_BMP, SCRATCH
-(an empty folder for BMP files, best on tmpfs), WORK (where results go), RUNS, WARMUP.
+(an empty folder for BMP files, best on tmpfs), WORK (where results go), RUNS, WARMUP,
+and ONLY: when set, only the comparisons whose label contains it (and the memory table
+when it is "memory").
 
 Each comparison runs its two commands in alternating order, round after round (karvex
 first in even rounds, the peer first in odd ones), so that a change of load on a shared
@@ -27,6 +29,7 @@ RUNS = int(ENV.get("RUNS", "10"))
 WARMUP = int(ENV.get("WARMUP", "2"))
 WORK = ENV["WORK"]
 SCRATCH = ENV["SCRATCH"]
+ONLY = ENV.get("ONLY", "")
 
 # Memory above the size of the input that still counts as "the input plus a few MiB".
 MEMORY_ALLOWANCE_MIB = 8
@@ -74,6 +77,8 @@ def fresh_scratch():
 def compare(label, goal, karvex, peer):
     """Returns a table row; goal is the highest karvex/peer ratio that meets it (None:
     shown for information only)."""
+    if ONLY not in label:
+        return None
     print("bench: %s" % label, file=sys.stderr, flush=True)
     times = {"karvex": [], "peer": []}
     for round_ in range(WARMUP + RUNS):
@@ -146,11 +151,12 @@ def main():
                         prepare=fresh_scratch),
                 Command([bare_bmp, "0", "FFFF"], cwd=SCRATCH, prepare=fresh_scratch)),
     ]
+    rows = [r for r in rows if r]
     shutil.rmtree(SCRATCH, ignore_errors=True)
 
     print("bench: memory", file=sys.stderr, flush=True)
     memory = []
-    for label, source, argv in [
+    for label, source, argv in [] if ONLY not in "memory" else [
             ("`karvex unifont16.hex`", hex_file, [hex_file]),
             ("`karvex unifont16.hex -x=48 -y=48`", hex_file, [hex_file, "-x=48", "-y=48"]),
             ("`karvex unifont.bdf 0 10FFFF -h`", bdf, [bdf, "0", "10FFFF", "-h"]),

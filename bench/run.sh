@@ -7,7 +7,9 @@
 #
 # BUILD_DIR defaults to "build". Inputs, outputs and results go to BUILD_DIR/bench: the
 # fonts are made there from Debian's packages (scripts/setup.sh installs them), never
-# committed. RUNS (default 10) and WARMUP (default 2) set the timed runs per command.
+# committed. RUNS (default 10) and WARMUP (default 2) set the timed runs per command;
+# ONLY=TEXT keeps the comparisons whose label holds TEXT ("hex", "BDF", "face", "BMP",
+# "memory").
 # Absolute times on a shared machine are noise; the ratios come from the same run, with
 # the two sides of each comparison taking turns (bench/measure.py).
 set -euo pipefail
@@ -127,5 +129,5 @@ echo "bench: the face dumps equal the bare FreeType loop's output byte for byte"
 
 # --- Timing and memory ----------------------------------------------------------------
 KARVEX=$karvex HEX=$hex BDF=$bdf DEJAVU=$dejavu IPA=$ipa BARE_FACE=$work/bare_face \
-  BARE_BMP=$work/bare_bmp SCRATCH=$scratch WORK=$work RUNS=$runs WARMUP=$warmup \
+  BARE_BMP=$work/bare_bmp SCRATCH=$scratch WORK=$work RUNS=$runs WARMUP=$warmup ONLY=${ONLY:-} \
   python3 "$root/bench/measure.py"
