@@ -57,7 +57,7 @@ bench: setup
 	@./bench/run.sh $(BUILD)
 
 install: build
-	@cmake --install $(BUILD)
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
