@@ -22,7 +22,9 @@ for target in "$@"; do
   log=$work/$target.log
   mkdir -p "$corpus" "$artifacts"
   echo "fuzz: $target for ${seconds}s (log: $log)"
-  if ! "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 \
+  dict=""
+  [ -f "fuzz/$target.dict" ] && dict="-dict=fuzz/$target.dict"
+  if ! "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 $dict \
       -rss_limit_mb=3072 -print_final_stats=1 -artifact_prefix="$artifacts/" \
       "$corpus" "fuzz/corpus/$target" "$work/seeds/$target" >"$log" 2>&1; then
     status=1
