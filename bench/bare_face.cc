@@ -49,12 +49,13 @@ void PutHex(uint32_t v) {
   Put(text + 8 - n, size_t(n));
 }
 
-bool Ink(const FT_Bitmap& bitmap, int x, int y) {
-  const uint8_t* row = bitmap.pitch >= 0
-                           ? bitmap.buffer + y * bitmap.pitch
+const uint8_t* Row(const FT_Bitmap& bitmap, int y) {
+  return bitmap.pitch >= 0 ? bitmap.buffer + y * bitmap.pitch
                            : bitmap.buffer + (int(bitmap.rows) - 1 - y) * -bitmap.pitch;
+}
+
+bool Ink(const FT_Bitmap& bitmap, const uint8_t* row, int x) {
   switch (bitmap.pixel_mode) {
-    case FT_PIXEL_MODE_MONO: return (row[x / 8] << (x % 8)) & 0x80;
     case FT_PIXEL_MODE_GRAY: return row[x] * 2 >= bitmap.num_grays;
     case FT_PIXEL_MODE_BGRA: return row[4 * x + 3] >= 128;
     default: return false;
@@ -96,9 +97,12 @@ int main(int argc, char** argv) {
         (slot->format == FT_GLYPH_FORMAT_BITMAP || !FT_Render_Glyph(slot, FT_RENDER_MODE_MONO))) {
       const FT_Bitmap& bitmap = slot->bitmap;
       const int left = slot->bitmap_left, top = int(ascent) - slot->bitmap_top;
+      const bool mono = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
       for (int y = top < 0 ? -top : 0; y < int(bitmap.rows) && top + y < kEm; ++y) {
+        const uint8_t* row = Row(bitmap, y);
+        char* text = rows + (top + y) * (kEm + 1) + left;
         for (int x = left < 0 ? -left : 0; x < int(bitmap.width) && left + x < kEm; ++x) {
-          if (Ink(bitmap, x, y)) rows[(top + y) * (kEm + 1) + left + x] = '#';
+          if (mono ? (row[x >> 3] << (x & 7)) & 0x80 : Ink(bitmap, row, x)) text[x] = '#';
         }
       }
     }
