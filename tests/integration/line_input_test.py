@@ -167,6 +167,22 @@ class CrLfTest(support.unittest.TestCase):
                 self.assertTrue(runs[0] == runs[1], "CR LF output differs")
 
 
+    def test_odd_bitmap_lengths(self):
+        # An odd last digit is ignored, with LF or CR LF after it alike.
+        text = "16 16\n0041:FFF\n0042:8\n0043:F0F0F\n"
+        expected = "".join(support.block([row] + [" " * 16] * 15, eb, code) for row, eb, code in [
+            ("########        ", 0xA121, 0x41),
+            (" " * 16, 0xA122, 0x42),
+            ("####    ####    ", 0xA123, 0x43),
+        ])
+        tmp = support.TempDir(self)
+        for name, data in [("lf.hex", text), ("crlf.hex", text.replace("\n", "\r\n"))]:
+            with self.subTest(name):
+                result = support.run(tmp.file(name, data))
+                self.assertEqual((result.status, result.err), (0, ""))
+                self.assertEqual(result.out.decode("ascii"), expected)
+
+
 class SampleHexTest(support.unittest.TestCase):
     def test_sample_glyphs(self):
         # The bundled sample: 16 x 16 glyphs, each line's bits filling the cell row by row.
