@@ -171,7 +171,7 @@ def main():
 
     lines = [
         "Measured on %s, %s." % (machine(), datetime.date.today().isoformat()),
-        "Each command ran %d times (after %d warm-up runs), alternating with its peer; the"
+        "Each command ran %d times (after %d warm-up rounds), alternating with its peer; the"
         % (RUNS, WARMUP),
         "ratio is karvex's median wall time over the peer's. BMP files went to a %s folder."
         % scratch_fs,
