@@ -9,7 +9,7 @@ packages="
   googletest libgtest-dev libbenchmark-dev
   python3 python3-pil libxml2-utils valgrind hyperfine time man-db groff-base
   unifont unifont-bin fonts-unifont xfonts-unifont
-  xfonts-shinonome xfonts-intl-japanese xfonts-efont-unicode xfonts-utils pcf2bdf
+  xfonts-shinonome xfonts-intl-japanese xfonts-efont-unicode xfonts-75dpi xfonts-utils pcf2bdf
   fonts-dejavu-core fonts-ipafont-gothic
 "
 

@@ -38,6 +38,12 @@ REAL_FONTS = {
     "b24.pcf.gz": ("24X24", set()),
     "f12.pcf.gz": ("8X16", set()),
     "h24.pcf.gz": ("12X24", set()),
+    # xfonts-75dpi: proportional fonts with tight glyph boxes left of and below the
+    # origin; their wide glyphs pass the right edge of the rounded cell.
+    "/usr/share/fonts/X11/75dpi/helvR12.pcf.gz": ("12X24", {"spill"}),
+    "/usr/share/fonts/X11/75dpi/courBO14-ISO8859-1.pcf.gz": ("8X16", {"spill"}),
+    "/usr/share/fonts/X11/75dpi/charI18.pcf.gz": ("24X24", set()),
+    "/usr/share/fonts/X11/75dpi/timR24.pcf.gz": ("24X48", {"spill"}),
 }
 
 

@@ -37,8 +37,9 @@ def work_path(name):
 
 
 def bdf_from_pcf(pcf_name):
-    """BDF text of an installed PCF font, made once with pcf2bdf and kept in WORK."""
-    base = pcf_name.replace(".pcf.gz", "").replace(".pcf", "")
+    """BDF text of an installed PCF font (a name in PCF_DIR, or a path), made once with
+    pcf2bdf and kept in WORK."""
+    base = os.path.basename(pcf_name).replace(".pcf.gz", "").replace(".pcf", "")
     path = work_path(base + ".bdf")
     if not os.path.exists(path):
         src = os.path.join(PCF_DIR, pcf_name)
