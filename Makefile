@@ -6,18 +6,21 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 KARVEX = $(BUILD)/karvex
 
-.PHONY: all setup build demo test clean install asan-test fuzz bench
+.PHONY: all setup configure build demo test clean install asan-test fuzz bench
 
 all: build
 
 setup:
 	@./scripts/setup.sh
 
-build: setup
+configure: setup
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory
+
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target karvex -- --no-print-directory
 	@echo '$$ karvex examples/sample.bdf 0 FFFF -h -m=$(BUILD)/sample-map.xml'
 	@$(KARVEX) examples/sample.bdf 0 FFFF -h -m=$(BUILD)/sample-map.xml
 	@echo '$$ cat $(BUILD)/sample-map.xml'
@@ -37,7 +40,7 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_aft
 asan-test: setup
 	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DKARVEX_SANITIZE=ON >/dev/null
-	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) -- --no-print-directory
 	@cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
 # libFuzzer: each target for FUZZ_SECONDS, from fuzz/corpus and seeds cut from real fonts.
@@ -48,7 +51,7 @@ FUZZ_TARGETS ?= bdf hex cli face
 fuzz: setup
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DKARVEX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) -- --no-print-directory
 	@./fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # karvex against peers on whole fonts: ratios of median wall times and peak memory
