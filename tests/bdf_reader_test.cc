@@ -134,6 +134,16 @@ TEST(BdfReaderTest, EndcharCountsOnlyAtTheStartOfALine) {
   EXPECT_EQ(r.out.find("code=\"42\""), std::string::npos);
   ASSERT_NE(r.out.find("code=\"41\""), std::string::npos);
   EXPECT_EQ(r.map, "<gaijiMap unicode=\"#xE000\" ebcode=\"A121\"/>\n");
+
+  // Lines past 255 characters are read whole: no far-off ENDFONT or ENDCHAR counts.
+  const std::string blanks(300, ' ');
+  font = "STARTFONT 2.1\nCOMMENT" + blanks + "ENDFONT\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTCHAR A" +
+         blanks + "ENDFONT\nENCODING 65\nBBX 8 3 0 11\nBITMAP\nFF" + std::string(400, '0') +
+         "ENDCHAR\n81" + blanks + "ENDCHAR\nFF\nENDCHAR\n";
+  rows = BlankRows(8, 16);
+  rows[0] = rows[2] = "########";
+  rows[1] = "#      #";
+  EXPECT_EQ(Bdf(font).out, Block(Opening(0x41, "A121", "E000"), rows));
 }
 
 TEST(BdfReaderTest, GlyphStateRunsOnFromGlyphToGlyph) {

@@ -111,6 +111,7 @@ TEST(HexReaderTest, PairsAreReadLikePercent02X) {
     const char* row1;
   } cases[] = {
       {"F0F", "####    ", "        "},    // odd last character ignored
+      {"F0F\r", "####    ", "        "},  // also before a CR
       {"F0 1", "####    ", "       #"},   // " 1" reads as 01
       {"  F0", "####    ", "####    "},   // blanks skipped past the pair: F0 twice
       {"F0zz", "####    ", "####    "},   // no digit: the last byte value again
