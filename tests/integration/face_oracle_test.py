@@ -4,7 +4,6 @@ through FreeType at 16 x 16 must reproduce the pictures of unifont.hex pixel for
 the baseline (OS/2 usWinAscent, or the strike's ascent for a bitmap font), bitmap_left
 and bitmap_top, the bit order and the polarity at once."""
 
-import sys
 import unittest
 
 from face_support import (combining_marks, face_charset, face_family, face_file, pictures,
@@ -43,10 +42,6 @@ class UnifontOracleTest(unittest.TestCase):
             wrong, [], "%d of %d codes differ; U+%04X drawn:\n%s\nunifont.hex:\n%s" % (
                 len(wrong), len(compared), first or 0,
                 "\n".join(drawn.get(first, [])), "\n".join(self.hex.get(first, []))))
-        excluded_lacking = len(BMP_CODES) - len(mapped)
-        print("\n%s: %d codes compared; excluded %d the face lacks, %d combining marks, "
-              "code 0" % (face, len(compared), excluded_lacking,
-                          len(mapped & self.combining)), file=sys.stderr)
 
     def test_outline_face_by_family_name(self):
         # The OpenType Unifont: CFF outlines, baseline from OS/2 usWinAscent.

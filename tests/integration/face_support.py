@@ -2,11 +2,10 @@
 and the pictures the tool draws, as lists of text rows ('#' ink, ' ' background)."""
 
 import gzip
-import os
 import struct
 import subprocess
 
-from support import attribute, glyph_blocks, run, work_path
+from support import attribute, glyph_blocks, made_once, run
 
 COMBINING_LIST = "/usr/share/unifont/plane00-combining.txt"
 UNIFONT_PCF = "/usr/share/fonts/X11/misc/unifont.pcf.gz"
@@ -59,12 +58,7 @@ def combining_marks():
 def unifont_pcf():
     """Unifont's PCF bitmap font unpacked into WORK: FreeType reads a gzip-packed PCF by
     unpacking from the start for every glyph, which is far too slow for whole planes."""
-    path = work_path("unifont.pcf")
-    if not os.path.exists(path):
-        with gzip.open(UNIFONT_PCF) as src, open(path + ".tmp", "wb") as out:
-            out.write(src.read())
-        os.replace(path + ".tmp", path)
-    return path
+    return made_once("unifont.pcf", lambda: gzip.open(UNIFONT_PCF).read())
 
 
 def pictures(result):
@@ -89,14 +83,6 @@ def scaled(rows, factor, width, height):
     big = ["".join(c * factor for c in row) for row in rows for _ in range(factor)]
     big = [row[:width].ljust(width) for row in big[:height]]
     return big + [" " * width] * (height - len(big))
-
-
-def draw(face, codes, *options):
-    """{code: rows} for a few scattered codes, one run each."""
-    drawn = {}
-    for code in codes:
-        drawn.update(dump(face, code, code, *options))
-    return drawn
 
 
 def has_ink(rows):

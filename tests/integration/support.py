@@ -1,5 +1,6 @@
 """Shared helpers for the integration tests: run the tool, make real fonts to feed it."""
 
+import collections
 import gzip
 import os
 import subprocess
@@ -12,12 +13,8 @@ UNIFONT_HEX = "/usr/share/unifont/unifont.hex"
 PCF_DIR = "/usr/share/fonts/X11/misc"
 
 
-class Result:
-    def __init__(self, status, out, err):
-        self.status = status
-        self.out = out  # bytes
-        self.err = err  # str
-
+class Result(collections.namedtuple("Result", "status out err")):
+    """A run's exit status, stdout (bytes) and stderr (str)."""
     def __repr__(self):
         return "Result(status=%r, err=%r, out=%r...)" % (self.status, self.err, self.out[:200])
 
@@ -36,32 +33,27 @@ def work_path(name):
     return os.path.join(WORK, name)
 
 
-def bdf_from_pcf(pcf_name):
-    """BDF text of an installed PCF font (a name in PCF_DIR, or a path), made once with
-    pcf2bdf and kept in WORK."""
-    base = os.path.basename(pcf_name).replace(".pcf.gz", "").replace(".pcf", "")
-    path = work_path(base + ".bdf")
+def made_once(name, data):
+    """A file in WORK that holds data() (bytes), made on first use."""
+    path = work_path(name)
     if not os.path.exists(path):
-        src = os.path.join(PCF_DIR, pcf_name)
         with open(path + ".tmp", "wb") as out:
-            if src.endswith(".gz"):
-                data = gzip.open(src).read()
-                subprocess.run(["pcf2bdf"], input=data, stdout=out, check=True)
-            else:
-                subprocess.run(["pcf2bdf", src], stdout=out, check=True)
+            out.write(data())
         os.replace(path + ".tmp", path)
     return path
+
+
+def bdf_from_pcf(pcf_name):
+    """An installed .pcf.gz font (a name in PCF_DIR, or a path) as pcf2bdf writes it."""
+    src = os.path.join(PCF_DIR, pcf_name)
+    return made_once(os.path.basename(pcf_name)[:-len(".pcf.gz")] + ".bdf", lambda: subprocess.run(
+        ["pcf2bdf"], input=gzip.open(src).read(), capture_output=True, check=True).stdout)
 
 
 def unifont16_hex():
-    """unifont.hex with a "16 16" size line in front, kept in WORK."""
-    path = work_path("unifont16.hex")
-    if not os.path.exists(path):
-        with open(UNIFONT_HEX, "rb") as src, open(path + ".tmp", "wb") as out:
-            out.write(b"16 16\n")
-            out.write(src.read())
-        os.replace(path + ".tmp", path)
-    return path
+    """unifont.hex with a "16 16" size line in front."""
+    with open(UNIFONT_HEX, "rb") as f:
+        return made_once("unifont16.hex", lambda: b"16 16\n" + f.read())
 
 
 def read_unifont_hex():
@@ -81,17 +73,9 @@ def read_unifont_hex():
 def glyph_blocks(xml_text):
     """[(opening line, [rows])] of every fontData block in the tool's output (str)."""
     blocks = []
-    lines = xml_text.split("\n")
-    i = 0
-    while i < len(lines):
-        if lines[i].startswith("<fontData "):
-            opening = lines[i]
-            j = i + 1
-            while lines[j] != "</fontData>":
-                j += 1
-            blocks.append((opening, lines[i + 1:j]))
-            i = j
-        i += 1
+    for part in xml_text.split("</fontData>\n")[:-1]:
+        lines = part[part.rindex("<fontData "):].split("\n")
+        blocks.append((lines[0], lines[1:-1]))
     return blocks
 
 
@@ -110,21 +94,17 @@ _ROW_CHARS = str.maketrans("01", " #")
 def text_row(bits, width, off=" "):
     """A cell row as text art: bit width-1 of `bits` is the leftmost pixel; bits above
     the row's width are dropped."""
-    if width == 0:
-        return ""
     row = format(bits & ((1 << width) - 1), "0%db" % width).translate(_ROW_CHARS)
     return row if off == " " else row.replace(" ", off)
 
 
-def hex_stream_rows(bits, width, height, off=" "):
+def hex_stream_rows(bits, width, height):
     """Text-art rows of a .hex bitmap (pairs of hexadecimal digits) in a width x height
     cell: the bits fill the cell as one stream, row after row, without padding at row
     ends; missing bits are background and bits past the cell are dropped."""
     stream = "".join(format(int(bits[i:i + 2], 16), "08b")
                      for i in range(0, len(bits) - 1, 2))
     stream = stream[:width * height].ljust(width * height, "0").translate(_ROW_CHARS)
-    if off != " ":
-        stream = stream.replace(" ", off)
     return [stream[r * width:(r + 1) * width] for r in range(height)]
 
 
@@ -351,14 +331,11 @@ class TempDir:
         return os.path.join(self.path, name)
 
 
-def crlf_copy(path, name=None):
+def crlf_copy(path):
     """A copy of a text file in WORK with every LF turned into CR LF."""
-    target = work_path(name or os.path.basename(path) + ".crlf" + os.path.splitext(path)[1])
-    if not os.path.exists(target):
-        with open(path, "rb") as src, open(target + ".tmp", "wb") as out:
-            out.write(src.read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n"))
-        os.replace(target + ".tmp", target)
-    return target
+    with open(path, "rb") as f:
+        return made_once(os.path.basename(path) + ".crlf" + os.path.splitext(path)[1],
+                         lambda: f.read().replace(b"\n", b"\r\n"))
 
 
 def main():

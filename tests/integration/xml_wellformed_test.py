@@ -8,12 +8,10 @@ status 2 after writing the footer (a font cut off in a bitmap) are."""
 
 import os
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-import support  # noqa: E402
-from bdf_fonts_test import REAL_FONTS  # noqa: E402
+import support
+from bdf_fonts_test import REAL_FONTS
 
 EXAMPLES = os.path.join(os.path.dirname(__file__), "../../examples")
 UNIFONT_UPPER = "/usr/share/fonts/opentype/unifont/unifont_upper.otf"
