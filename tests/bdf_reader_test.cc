@@ -148,10 +148,12 @@ TEST(BdfReaderTest, EndcharCountsOnlyAtTheStartOfALine) {
 
 TEST(BdfReaderTest, GlyphStateRunsOnFromGlyphToGlyph) {
   // No ENCODING: the previous code stays. No BBX: the width is 0 and the glyph is blank.
+  // A tab does not separate a keyword from its value: "ENCODING\t66" is no ENCODING.
   std::string font = Font("FONTBOUNDINGBOX 8 16 0 -2",
                           Glyph(0x41, "8 1 0 13", {"FF"}) +
                               "STARTCHAR b\nBITMAP\nFF\nENDCHAR\n"
-                              "STARTCHAR c\nENCODING -1\nBBX 8 1 0 13\nBITMAP\nFF\nENDCHAR\n");
+                              "STARTCHAR c\nENCODING -1\nBBX 8 1 0 13\nBITMAP\nFF\nENDCHAR\n"
+                              "STARTCHAR d\nENCODING\t66\nBITMAP\nFF\nENDCHAR\n");
   ReaderOutput r = Bdf(font);
   std::vector<std::string> a = BlankRows(8, 16);
   a[0] = "########";

@@ -65,6 +65,30 @@ TEST(GaijiWriterTest, CellRowsUseTheBackgroundCharacter) {
   }
 }
 
+TEST(OutputStreamTest, PiecesOfAnySizeReachTheFileInOrder) {
+  // Small pieces, pieces filled in place, and pieces of a whole buffer block or more,
+  // which go to the file straight after what is buffered.
+  FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  OutputStream out(file);
+  std::string expected;
+  for (size_t size : {5, 70001, 3, 65536, 65537, 200000, 1, 2}) {
+    const std::string piece(size, char('a' + expected.size() % 26));
+    if (size % 2) {
+      out.Write(piece);
+    } else {
+      piece.copy(out.Extend(size), size);
+    }
+    expected += piece;
+  }
+  ASSERT_TRUE(out.Flush());
+  std::string written(expected.size() + 1, '\0');
+  std::rewind(file);
+  written.resize(std::fread(&written[0], 1, written.size(), file));
+  std::fclose(file);
+  EXPECT_TRUE(written == expected);  // (not EXPECT_EQ: a failure would print megabytes)
+}
+
 TEST(OutputStreamTest, KeepsTheFirstWriteErrorAndReportsIt) {
   FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);

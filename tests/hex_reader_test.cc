@@ -147,12 +147,6 @@ TEST(HexReaderTest, BlankLinesCarryNoGlyph) {
   EXPECT_NE(r.out.find("ebcode=\"A122\" unicode=\"43\""), std::string::npos);
 }
 
-TEST(HexReaderTest, CrLfFilesReadAsLfFiles) {
-  ReaderOutput crlf = Hex("16 16\r\n0041:0102030405060708090A0B0C0D0E0F10\r\n42:FF\r\n");
-  ReaderOutput lf = Hex("16 16\n0041:0102030405060708090A0B0C0D0E0F10\n42:FF\n");
-  EXPECT_EQ(crlf.out, lf.out);
-}
-
 TEST(HexReaderTest, FailuresWriteWhatTheReaderReachedAndSayWhy) {
   ReadOptions options;
   options.header = true;

@@ -12,7 +12,7 @@ import unittest
 
 from PIL import Image
 
-from face_support import UNIFONT_UPPER, dump, has_ink, scaled
+from face_support import dump, has_ink, scaled
 from support import KARVEX, main, read_unifont_hex, run, work_path
 
 PIXELS = 62  # 14-byte file header, 40-byte info header, two colours
@@ -100,18 +100,6 @@ class LayoutTest(BmpTestCase):
                     for code, expected in text.items():
                         self.assertEqual(read_bmp(os.path.join(cwd, "%04X.bmp" % code))[1],
                                          expected, "U+%04X" % code)
-
-    def test_file_names_and_blank_codes(self):
-        # code, file name, has ink (codes outside 1..10FFFF draw nothing)
-        for code, name, ink in [(0x0, "0000.bmp", False), (0x1F600, "1F600.bmp", True),
-                                (0xFFFFFFFF, "FFFFFFFF.bmp", False)]:
-            with self.subTest(name=name):
-                cwd = self.folder()
-                self.export(UNIFONT_UPPER, "%X" % code, "%X" % code, cwd=cwd)
-                self.assertEqual(os.listdir(cwd), [name])
-                rows = read_bmp(os.path.join(cwd, name))[1]
-                self.assertEqual(has_ink(rows), ink)
-                self.assertTrue(ink or rows == [" " * 16] * 16)
 
     def test_second_run_replaces_the_files(self):
         cwd = self.folder()

@@ -214,74 +214,50 @@ def read_bdf(path):
     return font
 
 
-def bdf_picture(font, glyph, cell_width, cell_height, quirks=()):
-    """The glyph's picture in the cell as row integers (cell_width bits each), by the
-    BDF geometry: glyph pixel (r, c) lies on cell row (font y + font height) - (glyph y
-    + glyph height) + r and column glyph x - font x + c; what falls outside the cell is
-    cut off.
-
-    `quirks` names the ways in which karvex departs from that, each to be applied:
-      "mirrored"  a glyph left of the font box is moved right by as much;
+def bdf_picture(font, glyph, cell_width, cell_height):
+    """(rows, departures): the glyph's picture in the cell as row integers (cell_width
+    bits each), by the BDF geometry: glyph pixel (r, c) lies on cell row (font y + font
+    height) - (glyph y + glyph height) + r and column glyph x - font x + c; what falls
+    outside the cell is cut off. The departures are the ways in which karvex differs
+    from that which this glyph runs into:
       "raised"    a font box y offset above 0 counts as that far below the baseline;
+      "mirrored"  a glyph left of the font box is moved right by as much;
       "tall"      bitmap rows from the cell height on are not read;
       "spill"     the pixels of the last bitmap row that pass the cell's right edge run
-                  on at the start of the next cell row.
-    """
+                  on at the start of the next cell row."""
     box_w, box_h, box_x, box_y = font.box
     width, height, x, y = glyph.bbx
-    if "raised" in quirks:
-        box_y = -abs(box_y)
-    shift = x - box_x
-    if "mirrored" in quirks:
-        shift = abs(shift)
-    top = (box_y + box_h) - (y + height)
-    rows = len(glyph.rows)
-    if "tall" in quirks:
-        rows = min(rows, cell_height)
-    picture = [0] * cell_height
-    mask = (1 << cell_width) - 1
-    for r in range(rows):
-        t = top + r
-        if 0 <= t < cell_height:
-            place = cell_width - shift - width
-            bits = glyph.row_bits(r)
-            picture[t] = (bits << place if place >= 0 else bits >> -place) & mask
-    if "spill" in quirks:
-        # The bytes read per row: the glyph width capped at the cell width, rounded up.
-        read = min(width, 8 * ((min(width, cell_width) + 7) // 8))
-        last = min(len(glyph.rows), cell_height) - 1
-        t = top + last + 1
-        first_past = cell_width - shift  # first glyph column past the right edge
-        past = read - first_past
-        if first_past < 0 or past > cell_width or t == 0:
-            raise ValueError("glyph %s: a placement these tests do not model" % glyph.name)
-        if 0 < t < cell_height and past > 0:
-            bits = glyph.row_bits(last) >> (width - read)
-            picture[t] = (bits & ((1 << past) - 1)) << (cell_width - past)
-    return picture
-
-
-def bdf_quirks(font, glyph, cell_width, cell_height):
-    """The karvex departures from the BDF geometry (see bdf_picture) that this glyph's
-    placement runs into."""
-    box_w, box_h, box_x, box_y = font.box
-    width, height, x, y = glyph.bbx
-    found = set()
+    quirks = set()
     if box_y > 0:
-        found.add("raised")
+        quirks.add("raised")
         box_y = -box_y
     shift = x - box_x
     if shift < 0:
-        found.add("mirrored")
+        quirks.add("mirrored")
         shift = -shift
     top = (box_y + box_h) - (y + height)
     if any(0 <= top + r < cell_height for r in range(cell_height, len(glyph.rows))):
-        found.add("tall")
-    # The bytes read per row: the glyph width capped at the cell width, rounded up.
-    read_bits = 8 * ((min(width, cell_width) + 7) // 8)
-    if shift + min(width, read_bits) > cell_width:
-        found.add("spill")
-    return found
+        quirks.add("tall")
+    rows = min(len(glyph.rows), cell_height)
+    picture = [0] * cell_height
+    for r in range(rows):
+        if 0 <= top + r < cell_height:
+            place = cell_width - shift - width
+            bits = glyph.row_bits(r)
+            picture[top + r] = (bits << place if place >= 0 else bits >> -place) \
+                & ((1 << cell_width) - 1)
+    # The bits read per row: the glyph width capped at the cell width, rounded up to bytes.
+    read = min(width, 8 * ((min(width, cell_width) + 7) // 8))
+    if shift + read > cell_width:
+        quirks.add("spill")
+        t = top + rows
+        past = read - (cell_width - shift)  # glyph pixels past the right edge
+        if shift > cell_width or past > cell_width or t == 0:
+            raise ValueError("glyph %s: a placement these tests do not model" % glyph.name)
+        if 0 < t < cell_height:
+            bits = glyph.row_bits(rows - 1) >> (width - read)
+            picture[t] = (bits & ((1 << past) - 1)) << (cell_width - past)
+    return picture, quirks
 
 
 def bdf_expected(font, cell_width, cell_height, first=0, last=0x7FFFFFFF, start_eb=0xA121,
@@ -296,11 +272,10 @@ def bdf_expected(font, cell_width, cell_height, first=0, last=0x7FFFFFFF, start_
     for glyph in font.glyphs:
         if not first <= glyph.code <= last:
             continue
-        quirks = bdf_quirks(font, glyph, cell_width, cell_height)
+        picture, quirks = bdf_picture(font, glyph, cell_width, cell_height)
         for q in quirks:
             counts[q] = counts.get(q, 0) + 1
-        rows = [text_row(bits, cell_width, off)
-                for bits in bdf_picture(font, glyph, cell_width, cell_height, quirks)]
+        rows = [text_row(bits, cell_width, off) for bits in picture]
         eb = next(ebs)
         out.append(block(rows, eb, unicode, glyph.code))
         pairs.append((unicode, eb))
