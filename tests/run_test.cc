@@ -140,13 +140,11 @@ TEST_F(RunTest, CodeRangeEdges) {
   EXPECT_EQ(Openings(out_), (std::vector<std::string>{
                                 "<fontData ebcode=\"A121\" unicode=\"7FFFFFFE\">",
                                 "<fontData ebcode=\"A122\" unicode=\"7FFFFFFF\">"}));
-}
-
-TEST_F(RunTest, FaceHeaderShowsTheUncappedCell) {
-  EXPECT_EQ(Karvex({"Fake", "41", "-x=100", "-h"}), kExitOk);
-  EXPECT_NE(out_.find("<fontSet size=\"100X16\""), std::string::npos);
-  EXPECT_NE(out_.find("\n#" + std::string(47, ' ') + "\n"), std::string::npos) << out_;
-  EXPECT_EQ(calls_.at(0).second, 48u);
+  // Codes are signed: FFFFFFFF to 0 is -1 to 0.
+  EXPECT_EQ(Karvex({"Fake", "FFFFFFFF", "0"}), kExitOk);
+  EXPECT_EQ(Openings(out_), (std::vector<std::string>{
+                                "<fontData ebcode=\"A121\" unicode=\"FFFFFFFF\">",
+                                "<fontData ebcode=\"A122\" unicode=\"0\">"}));
 }
 
 TEST_F(RunTest, SourceNameSuffixChoosesTheReader) {
