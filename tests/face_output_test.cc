@@ -100,8 +100,10 @@ TEST(BmpGeometryTest, RoundsToMultiplesOf8AndRefusesNonsense) {
       {24, 24, true, 24, 24, 254},
       {32, 32, true, 32, 32, 318},
       {1, 1, true, 8, 8, 62 + 4 * 8},
-      {100000, 100000, true, 100000, 100000, 62 + 100000u * 25000},
-      {200000, 100000, false, 0, 0, 0},      // past 32 bits
+      {65528, 16, true, 65528, 16, 62 + 16u * 16384},
+      {60000, 60000, true, 60000, 60000, 62 + 60000u * 15000},
+      {65529, 16, false, 0, 0, 0},           // rounds to 65536: no face draws that large
+      {100000, 100000, false, 0, 0, 0},
       {0, 16, false, 0, 0, 0},
       {16, 0, false, 0, 0, 0},
       {2147483647, 16, false, 0, 0, 0},      // rounds to 2^31: negative

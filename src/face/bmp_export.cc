@@ -8,6 +8,7 @@ namespace karvex {
 namespace {
 
 constexpr uint32_t kPixelOffset = 62;  // file header 14 + info header 40 + 2 colours
+constexpr uint32_t kMaxEm = 65535;      // FreeType's largest pixel size
 
 void Put16(uint8_t* p, uint16_t v) {
   p[0] = uint8_t(v);
@@ -24,6 +25,9 @@ bool BmpGeometryFor(uint32_t width, uint32_t height, BmpGeometry* geometry) {
   uint32_t w = (width + 7) & ~uint32_t{7};
   uint32_t h = (height + 7) & ~uint32_t{7};
   if (w == 0 || h == 0 || w > INT32_MAX || h > INT32_MAX) return false;
+  // No face can be drawn with an em past 65535 pixels, and a canvas for one would take
+  // gigabytes before the drawing fails.
+  if (std::max(w, h) > kMaxEm) return false;
   uint64_t size = kPixelOffset + uint64_t{h} * (((w / 4) + 3) & ~uint32_t{3});
   if (size > UINT32_MAX) return false;
   *geometry = BmpGeometry{w, h, static_cast<uint32_t>(size)};

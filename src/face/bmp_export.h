@@ -17,7 +17,8 @@ struct BmpGeometry {
 };
 
 /// Rounds a cell to its BMP canvas. False when that gives no sensible canvas: a side that
-/// is 0 or negative after rounding, or a file size past 32 bits.
+/// is 0 or negative after rounding, a side past 65535 pixels (no face draws that large),
+/// or a file size past 32 bits.
 bool BmpGeometryFor(uint32_t width, uint32_t height, BmpGeometry* geometry);
 
 /// Writes `canvas` as an uncompressed 1-bit BMP file of geometry.file_size bytes: rows

@@ -88,10 +88,14 @@ CASES = [
     ("BMP cell 2147483647 wide", {}, ["Unifont", "41", "-o=bmp", "-x=2147483647", "-m={dir}/m"],
      2, "karvex: 0041.bmp: a 2147483647x16 cell gives no BMP picture\n", "",
      map_text([(0xE000, 0xA121)], False)),
-    ("BMP em past FreeType's sizes: no blank file stands in", {},
+    ("BMP em past FreeType's sizes: refused before a canvas is made", {},
      ["Unifont", "41", "42", "-o=bmp", "-x=100000", "-y=100000", "-h"],
-     2, "karvex: Unifont: the face has no size of 100000 pixels\n",
+     2, "karvex: 0041.bmp: a 100000x100000 cell gives no BMP picture\n",
      header(100000, 100000) + FOOTER, None),
+    ("bitmap face in BMP mode at a size it lacks: no blank file stands in", {},
+     [os.path.join(support.PCF_DIR, "unifont.pcf.gz"), "41", "-o=bmp", "-x=24", "-y=24"],
+     2, "karvex: %s: the face has no size of 24 pixels\n"
+     % os.path.join(support.PCF_DIR, "unifont.pcf.gz"), "", None),
     ("bitmap face at a size it lacks: blank blocks, status 2", {},
      [os.path.join(support.PCF_DIR, "unifont.pcf.gz"), "41", "42", "-x=24", "-y=24", "-h"],
      2, "karvex: %s: the face has no size of 24 pixels\n"
