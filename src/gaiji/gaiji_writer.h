@@ -21,7 +21,6 @@ class GaijiWriter {
       : out_(out), map_(map), off_char_(off_char) {}
 
   char off_char() const { return off_char_; }
-  bool has_map() const { return map_ != nullptr; }
   /// True once a write to standard output failed: what follows would be lost, so the
   /// sources stop. A failed map file stops nothing; the driver reports it at the end.
   bool failed() const { return out_->failed(); }
