@@ -219,6 +219,17 @@ TEST(BdfReaderTest, EndfontAndTheFileEndFinishNormally) {
   r = Bdf("", options);
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.out, "</fontSet>\n</gaijiData>\n");
+
+  // A glyph before the box whose code is outside the range is passed over like any other.
+  options.header = false;
+  options.first_code = 0x41;
+  options.last_code = 0x41;
+  r = Bdf("BITMAP\nENDCHAR\nFONTBOUNDINGBOX 8 16 0 -2\n" + Glyph(0x41, "8 1 0 13", {"FF"}),
+          options);
+  EXPECT_TRUE(r.ok) << r.err;
+  std::vector<std::string> rows = BlankRows(8, 16);
+  rows[0] = "########";
+  EXPECT_EQ(r.out, Block(Opening(0x41, "A121", "E000"), rows));
 }
 
 }  // namespace

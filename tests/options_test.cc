@@ -61,6 +61,10 @@ TEST(OptionsTest, OptionValuesStartAtTheFourthCharacter) {
       {"-x=", 0, 0, 0, 0xA121, 0xE000},
       {"-x:24", 24, 0, 0, 0xA121, 0xE000},
       {"-x\xE2\x82\xAC" "5", 5, 0, 0, 0xA121, 0xE000},  // a non-ASCII separator is one character
+      // An astral separator is two units: the value starts with its second half.
+      {"-x\xF0\x9F\x98\x80" "16", 0, 0, 0, 0xA121, 0xE000},
+      {"-e\xF0\x9F\x98\x80" "B021", 0, 0, 0, 0xA121, 0xE000},
+      {"-\xF0\x9F\x98\x80" "=5", 0, 0, 0, 0xA121, 0xE000},  // an astral letter is none
       {"-x=-3", -3, 0, 0, 0xA121, 0xE000},
       {"-x=99999999999", INT32_MAX, 0, 0, 0xA121, 0xE000},
       {"-y=32", 0, 30, 0, 0xA121, 0xE000},
@@ -103,6 +107,8 @@ TEST(OptionsTest, CharacterAndTextOptions) {
       {"-0=\xC3\xA9x", '\xE9', false},       // U+00E9
       {"-0=\xF0\x9F\x98\x80", '\x3D', false},  // U+1F600: first unit D83D
       {"-0=\xFF", '\xFD', false},            // invalid UTF-8 reads as U+FFFD
+      {"-0\xF0\x9F\x98\x80.", '\0', false},  // value starts with unit DE00
+      {"-0\xF0\x9F\x98\x81.", '\x01', false},
       {"-o=bmp", ' ', true},
       {"-o=Bitmap", ' ', true},
       {"-o=text", ' ', false},
@@ -118,6 +124,7 @@ TEST(OptionsTest, CharacterAndTextOptions) {
   EXPECT_FALSE(Parse({"f"}).header);
   EXPECT_EQ(Parse({"f", "-m="}).map_name, "");
   EXPECT_EQ(Parse({"f", "-m=\xE5\xA4\x96\xE5\xAD\x97.xml"}).map_name, "\xE5\xA4\x96\xE5\xAD\x97.xml");
+  EXPECT_EQ(Parse({"f", "-m\xF0\x9F\x98\x80m.xml"}).map_name, "\xED\xB8\x80m.xml");
 }
 
 }  // namespace

@@ -30,14 +30,24 @@ size_t DecodeUtf8(std::string_view text, uint32_t* code_point) {
 
 }  // namespace
 
-size_t OptionValueOffset(std::string_view arg) {
+std::string_view OptionValue(std::string_view arg, std::string* storage) {
   size_t offset = 0;
   for (int units = 0; units < 3 && offset < arg.size();) {
     uint32_t cp;
-    offset += DecodeUtf8(arg.substr(offset), &cp);
+    size_t length = DecodeUtf8(arg.substr(offset), &cp);
+    offset += length;
     units += cp > 0xFFFF ? 2 : 1;
+    if (units == 4) {
+      // The third unit opened a surrogate pair: the value starts with its low half,
+      // kept as the three bytes that encode the lone unit.
+      uint32_t low = 0xDC00 + ((cp - 0x10000) & 0x3FF);
+      *storage = {char(0xE0 | (low >> 12)), char(0x80 | ((low >> 6) & 0x3F)),
+                  char(0x80 | (low & 0x3F))};
+      storage->append(arg.substr(offset));
+      return *storage;
+    }
   }
-  return offset;
+  return arg.substr(offset);
 }
 
 uint16_t FirstUtf16Unit(std::string_view text) {
@@ -66,7 +76,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOpti
     }
     // An option: the letter is the second character, the value starts at the fourth;
     // the third (normally "=") is never looked at.
-    std::string_view value = arg.substr(OptionValueOffset(arg));
+    std::string storage;
+    std::string_view value = OptionValue(arg, &storage);
     switch (arg.size() > 1 ? arg[1] : '\0') {
       case '0':
         options->off_char = static_cast<char>(FirstUtf16Unit(value) & 0xFF);

@@ -36,9 +36,10 @@ enum class ParseOutcome { kRun, kUsage };
 /// usage line: -? or --help was met (nothing after it is read), or no source was named.
 ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options);
 
-/// Byte offset in a UTF-8 argument where its value starts: after the first three UTF-16
-/// units (option mark, letter, separator). A value never starts inside a character.
-size_t OptionValueOffset(std::string_view arg);
+/// The value text of a UTF-8 option argument: what follows its first three UTF-16 units
+/// (option mark, letter, separator). When the third unit is the first half of a
+/// surrogate pair, the value starts with the lone second half, encoded in *storage.
+std::string_view OptionValue(std::string_view arg, std::string* storage);
 
 /// The first UTF-16 unit of UTF-8 text, 0 for empty text; an invalid byte reads as U+FFFD.
 uint16_t FirstUtf16Unit(std::string_view text);

@@ -145,8 +145,9 @@ class BdfReader {
   }
 
   Outcome FinishGlyph() {
-    if (!cell_.pixels) return NoBoxYet("bitmap");
+    // A glyph outside the range needs no cell, even before FONTBOUNDINGBOX.
     if (code_ < options_.first_code || code_ > options_.last_code) return Outcome::kGoOn;
+    if (!cell_.pixels) return NoBoxYet("bitmap");
     writer_->GlyphOpeningWithCode(code_, eb_, unicode_);
     writer_->CellRows(cell_);
     writer_->GlyphClosing();
