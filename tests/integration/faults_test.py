@@ -97,11 +97,12 @@ CASES = [
      2, "karvex: %s: the face has no size of 24 pixels\n"
      % os.path.join(support.PCF_DIR, "unifont.pcf.gz"), "", None),
     ("bitmap face at a size it lacks: blank blocks, status 2", {},
-     [os.path.join(support.PCF_DIR, "unifont.pcf.gz"), "41", "42", "-x=24", "-y=24", "-h"],
+     [os.path.join(support.PCF_DIR, "unifont.pcf.gz"), "41", "42", "-x=24", "-y=24", "-h",
+      "-m={dir}/m"],
      2, "karvex: %s: the face has no size of 24 pixels\n"
      % os.path.join(support.PCF_DIR, "unifont.pcf.gz"),
      header(24, 24) + block([" " * 24] * 24, 0xA121, 0x41) + block([" " * 24] * 24, 0xA122, 0x42)
-     + FOOTER, None),
+     + FOOTER, map_text([(0xE000, 0xA121), (0xE001, 0xA122)])),
     # Lines of any length are read whole; .hex lines without a glyph take no EB code.
     ("576-digit glyph line between blank lines",
      {"l.hex": "48 48\n\nE000:%s\n::\n \t\r\nE001:%s" % (DIAGONAL, "FF" * 6)},
