@@ -43,16 +43,34 @@ asan-test: setup
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) -- --no-print-directory
 	@cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
-# libFuzzer: each target for FUZZ_SECONDS, from fuzz/corpus and seeds cut from real fonts.
+# libFuzzer: each target for FUZZ_SECONDS from fuzz/corpus and seeds made here from Debian's
+# fonts: a reader field block (header, map file, every code) before slices of BDF fonts and
+# of unifont.hex. New inputs go to $(FUZZ_BUILD)/corpus, never into fuzz/corpus; a finding
+# leaves its input in $(FUZZ_BUILD)/artifacts/TARGET/ and fails the make.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= bdf hex cli face
+FUZZ_FIELDS = printf '\023\0\0\0\0\0\0\0\0\041\241\0\0\0\340\0\0\0\0\0\0\0\0\0\0'
 
 fuzz: setup
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DKARVEX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) -- --no-print-directory
-	@./fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	@cd $(FUZZ_BUILD) && mkdir -p seeds/bdf seeds/hex $(addprefix seeds/,$(FUZZ_TARGETS)) && \
+	for font in shnm8x16r b10 a18rk unifont; do \
+	  { $(FUZZ_FIELDS); pcf2bdf /usr/share/fonts/X11/misc/$$font.pcf.gz | \
+	    awk '{ print } /^ENDCHAR/ && NR > 2000 { exit }'; echo ENDFONT; } > seeds/bdf/$$font; \
+	done && \
+	{ $(FUZZ_FIELDS); echo '16 16'; grep -E '^(004|306)' /usr/share/unifont/unifont.hex; } > seeds/hex/unifont
+	@status=0; for t in $(FUZZ_TARGETS); do \
+	  log=$(FUZZ_BUILD)/$$t.log; dict=; [ -f fuzz/$$t.dict ] && dict=-dict=fuzz/$$t.dict; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/artifacts/$$t; \
+	  $(FUZZ_BUILD)/fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=3072 \
+	    $$dict -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t/ \
+	    $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t $(FUZZ_BUILD)/seeds/$$t >$$log 2>&1 || \
+	  { status=1; tail -n 40 $$log; echo "fuzz: $$t failed; a finding is in $(FUZZ_BUILD)/artifacts/$$t/"; }; \
+	  sed -n "s/^#\([0-9]*\)[[:space:]]*DONE *cov: \([0-9]*\) ft: \([0-9]*\).*/fuzz: $$t: \1 executions, cov \2, ft \3/p" $$log; \
+	done; exit $$status
 
 # karvex against peers on whole fonts: ratios of median wall times and peak memory
 # (bench/run.sh; inputs are made in $(BUILD)/bench from Debian's packages).
