@@ -1,4 +1,4 @@
-// The BDF reader on any text, with fuzzed options (input: see fuzz_input.h).
+// The BDF reader on any text, with fuzzed options.
 #include "fuzz_input.h"
 #include "readers/bdf_reader.h"
 

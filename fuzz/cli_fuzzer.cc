@@ -1,8 +1,7 @@
-// The whole command line against in-memory sources, a fake or the real FreeType face, and
-// outputs that keep nothing. Input: a flags byte, the arguments separated by LF up to the
-// first NUL, then what every source file reads as. Flags: bit 0 standard output fails, bit 1
-// the map file cannot be made, bit 2 map writes fail, bit 3 BMP files cannot be made, bit 4
-// BMP writes fail, bit 5 the real face instead of the fake, bit 6 the source cannot be read.
+// The whole command line against in-memory sources and a fake face. Input: flags u8, the
+// arguments separated by LF up to the first NUL, then what every source file reads as.
+// Flags: bit 0 standard output fails, bit 1 the map file cannot be made, bit 2 map writes
+// fail, bit 3 BMP files cannot be made, bit 4 BMP writes fail, bit 6 sources cannot be read.
 #include <strings.h>
 
 #include <cerrno>
@@ -14,35 +13,30 @@ using namespace karvex;
 
 static bool failure_met;  // an injected failure reached the run
 
-static FILE* Sink(bool fail) {  // bytes vanish, or every write fails as on a full disk
+// A stream whose bytes vanish, or whose every write fails as on a full disk.
+static FILE* Sink(bool fail) {
   cookie_io_functions_t io = {};
   io.write = [](void* met, const char*, size_t size) -> ssize_t {
-    if (!met) return size;
-    *static_cast<bool*>(met) = true, errno = ENOSPC;
-    return 0;  // a cookie write tells a failure by writing nothing, never by -1
+    errno = ENOSPC;
+    return met ? (*static_cast<bool*>(met) = true, 0) : ssize_t(size);  // 0: none written
   };
   return fopencookie(fail ? &failure_met : nullptr, "w", io);
 }
 
-// The fake face draws a diagonal and has no size above 600 pixels, so that BMP runs meet a
-// face that cannot draw.
-struct Face : FaceRasterizer {
-  explicit Face(bool real) : real(real) {}
-  const bool real;
-  bool Draw(int32_t code, uint32_t em, MonoCanvas* c, std::string* error) override {
-    static FaceRasterizer* const dejavu = fuzz::OpenFace("DejaVu Sans");
-    if (real) return dejavu->Draw(code, em, c, error);
-    if (em > 600) return *error = "no size of " + std::to_string(em) + " pixels", false;
-    for (uint32_t i = 0; i < em && i < c->width && i < c->height; ++i) c->SetInk(i, i);
-    return true;
+// No size above 600 pixels, so that BMP runs meet a face that cannot draw.
+struct FakeFace : FaceRasterizer {
+  bool Draw(int32_t, uint32_t em, MonoCanvas* c, std::string* error) override {
+    for (uint32_t i = 0; i < std::min({em, c->width, c->height}); ++i) c->SetInk(i, i);
+    *error = "no such size";
+    return em <= 600;
   }
 };
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);
   const uint8_t flags = fuzz::Take<uint8_t>(&in);
-  const size_t nul = in.find('\0');
-  const std::string contents(nul == in.npos ? "" : in.substr(nul + 1));
+  const size_t nul = std::min(in.find('\0'), in.size());
+  const std::string contents(in.substr(std::min(nul + 1, in.size())));
   std::vector<std::string_view> args;
   for (std::string_view rest = in.substr(0, nul); !rest.empty();) {
     args.push_back(rest.substr(0, rest.find('\n')));
@@ -50,14 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   RunOptions o;
   if (ParseCommandLine(args, &o) == ParseOutcome::kUsage) return 0;
-  const char* tail = o.source.c_str() + o.source.size() - std::min<size_t>(o.source.size(), 4);
-  if (!strcasecmp(tail, ".bdf") || !strcasecmp(tail, ".hex")) {
-    fuzz::BoundForcedCell(&o.cell_width, &o.cell_height);
-  } else {  // a face: at most 64 codes; the text dump caps its canvas at 48 x 48 itself
-    if (int64_t{o.last_code} - o.first_code >= 64) o.last_code = o.first_code + 63;
-    if (o.bmp_mode()) o.cell_width = fuzz::BoundBmpSide(o.cell_width);
-    if (o.bmp_mode()) o.cell_height = fuzz::BoundBmpSide(o.cell_height);
-  }
+  const char* suffix = o.source.c_str() + o.source.size() - std::min<size_t>(o.source.size(), 4);
+  const bool file = strcasecmp(suffix, ".bdf") == 0 || strcasecmp(suffix, ".hex") == 0;
+  o.cell_width = fuzz::Bound(o.cell_width, file ? 64 : 1024);  // the text dump caps at 48
+  o.cell_height = fuzz::Bound(o.cell_height, file ? 64 : 1024);
+  o.last_code = int32_t(std::min<int64_t>(o.last_code, int64_t{o.first_code} + 63));
   failure_met = false;
   FILE* out_file = Sink(flags & 1);
   OutputStream out(out_file);
@@ -65,18 +56,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   io.out = &out;
   io.diagnostics = Sink(false);
   io.read_file = [&](const std::string&, std::string* text, std::string* error) {
-    if (flags & 64) return failure_met = true, *error = "Is a directory", false;
-    return *text = contents, true;
+    failure_met |= (flags & 64) != 0;
+    *text = contents;
+    *error = "Is a directory";
+    return !(flags & 64);
   };
-  io.create_file = [&](const std::string& name) -> FILE* {
-    const bool map = name == o.map_name;
-    if (flags & (map ? 2 : 8)) return failure_met = true, errno = EACCES, nullptr;
-    return Sink(flags & (map ? 4 : 16));
+  io.create_file = [&](const std::string& name) {
+    const bool map = name == o.map_name, fail = flags & (map ? 2 : 8);
+    failure_met |= fail;
+    errno = EACCES;
+    return fail ? nullptr : Sink(flags & (map ? 4 : 16));
   };
-  io.open_face = [&](const std::string& name, std::string* notice, std::string* error) {
-    if (name.rfind("Missing", 0) == 0) return *error = "no such face", std::unique_ptr<Face>();
-    if (name != "Fake") *notice = "no face named \"" + name + "\"; using \"Fake\"";
-    return std::make_unique<Face>(flags & 32);
+  io.open_face = [](const std::string& name, std::string* notice, std::string* error) {
+    *notice = name == "Fake" ? "" : "a stand-in";
+    *error = "no such face";
+    return std::unique_ptr<FaceRasterizer>(name.rfind("Missing", 0) ? new FakeFace : nullptr);
   };
   if (Run(o, io) != kExitFailure && failure_met) std::abort();  // no failure passes as success
   std::fclose(out_file);

@@ -1,67 +1,51 @@
-// Taking fuzz inputs apart, the bounds that keep runs small, and what several targets share.
+// Taking fuzz inputs apart, and bounds that keep runs small.
 #pragma once
 #include <algorithm>
-#include <cstdlib>
-#include <stdexcept>
+#include <string>
 
-#include "face/freetype_rasterizer.h"
 #include "gaiji/gaiji_writer.h"
 #include "readers/read_options.h"
 
 namespace karvex::fuzz {
 
+/// A little-endian field off the front of the input; bytes past its end read as 0.
 template <typename T>
-T Take(std::string_view* in) {  // little-endian, off the front; bytes past the end read as 0
+T Take(std::string_view* in) {
   uint64_t v = 0;
   for (size_t i = std::min(sizeof(T), in->size()); i-- > 0;) v = v << 8 | uint8_t((*in)[i]);
   in->remove_prefix(std::min(sizeof(T), in->size()));
   return T(v);
 }
 
-// A big cell only costs memory and time (a forced 65535 x 65535 one is 4 GiB): forced sides
-// are folded into 1..64 unless the cell is small or past 32 bits, which readers refuse. An
-// unforced side stands for the font's size class (8 or 16 at least, 48 at most).
-inline void BoundForcedCell(int32_t* w, int32_t* h) {
-  const uint64_t fw = *w > 0 ? uint64_t(*w) : 8, fh = *h > 0 ? uint64_t(*h) : 16;
-  if (fw * (fh + 1) > UINT32_MAX) return;
-  if ((*w > 0 ? fw : 48) * ((*h > 0 ? fh : 48) + 1) <= 64 * 65) return;
-  if (*w > 0) *w = 1 + *w % 64;
-  if (*h > 0) *h = 1 + *h % 64;
+/// Sides past 64 (cells) or 1024 (BMP pictures) fold back: a big cell costs only time.
+inline int32_t Bound(int32_t side, int32_t limit) {
+  return side > limit ? 1 + side % limit : side;
 }
 
-// BMP sides are folded past 1024 pixels (FreeType draws ems up to 65535 pixels, and a
-// 65528 x 65528 picture is 512 MiB); sides that round up past 65535 stay, to be refused.
-inline uint32_t BoundBmpSide(uint32_t side) {
-  return side > 1024 && side <= 65528 ? 1 + side % 1024 : side;
-}
-
-inline FaceRasterizer* OpenFace(const char* name) {  // once per process, as a run does
-  std::string notice, error;  // a notice: another face stands in for a missing one
-  auto face = OpenFreeTypeFace(name, &notice, &error);
-  if (!face || !notice.empty()) throw std::runtime_error(name + (": " + error + notice));
-  return face.release();
-}
-
-// The BDF and hex targets. Input: a 25-byte field block, then the font text. Flags u8: bit 0
-// header, bit 1 map file, bits 2-3 background (' ', '.', '#', NUL), bit 4 every code instead
-// of the first and last below; then, i32 each in ReadOptions' order, first code, last code,
-// start EB code, start Unicode value, forced width, forced height.
+/// The BDF and hex targets. Input: flags u8 (bit 0 header, bit 1 map file, bits 2-3
+/// background ' ', '.', '#' or NUL, bit 4 every code), then first code, last code, start EB
+/// code, start Unicode value, forced width and height (i32 each), then the font text.
 template <typename Reader>
 int RunReader(Reader reader, const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);
   const uint8_t flags = Take<uint8_t>(&in);
-  ReadOptions o = {Take<int32_t>(&in), Take<int32_t>(&in), Take<int32_t>(&in),
-                   Take<int32_t>(&in), Take<int32_t>(&in), Take<int32_t>(&in), bool(flags & 1)};
-  if (flags & 16) o.first_code = INT32_MIN, o.last_code = INT32_MAX;
-  BoundForcedCell(&o.forced_width, &o.forced_height);
+  ReadOptions o;
+  for (int32_t* field : {&o.first_code, &o.last_code, &o.start_eb, &o.start_unicode,
+                         &o.forced_width, &o.forced_height}) {
+    *field = Take<int32_t>(&in);
+  }
+  o.header = flags & 1;
+  o.first_code = flags & 16 ? INT32_MIN : o.first_code;
+  o.last_code = flags & 16 ? INT32_MAX : o.last_code;
+  o.forced_width = Bound(o.forced_width, 64);
+  o.forced_height = Bound(o.forced_height, 64);
   OutputStream out, map;
   GaijiWriter writer(&out, flags & 2 ? &map : nullptr, " .#\0"[(flags >> 2) & 3]);
-  std::string error = "left over from an earlier run";
+  std::string error = "left over", text, footer = "</fontSet>\n</gaijiData>\n";
   const bool ok = reader(in, o, &writer, &error);
+  text = out.text();
   if (ok != error.empty()) std::abort();  // a failure says why, a success says nothing
-  const std::string text = out.text(), end = "</fontSet>\n</gaijiData>\n";
-  const bool footed = text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-  if (ok && o.header && !footed) std::abort();
+  if (ok && o.header && text.rfind(footer) != text.size() - footer.size()) std::abort();
   return 0;
 }
 

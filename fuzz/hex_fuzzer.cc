@@ -1,4 +1,4 @@
-// The hex glyph reader on any text, with fuzzed options (input: see fuzz_input.h).
+// The .hex reader on any text, with fuzzed options.
 #include "fuzz_input.h"
 #include "readers/hex_reader.h"
 
