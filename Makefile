@@ -77,8 +77,13 @@ fuzz: setup
 bench: setup
 	@./bench/run.sh $(BUILD)
 
-install: build
-	@cmake --install $(BUILD) --prefix $(PREFIX)
+# Builds and installs the tool and its manual page, without the tests; it installs no
+# packages (it needs cmake, pkg-config and the FreeType and fontconfig headers).
+INSTALL_BUILD ?= build-install
+install:
+	@cmake -S . -B $(INSTALL_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(INSTALL_BUILD) -j $(JOBS) -- --no-print-directory
+	@cmake --install $(INSTALL_BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD)

@@ -51,8 +51,13 @@ bdf=$work/unifont.bdf
 if [ ! -s "$hex" ]; then
   { printf '16 16\n'; cat /usr/share/unifont/unifont.hex; } >"$hex.tmp" && mv "$hex.tmp" "$hex"
 fi
+packed=/usr/share/fonts/X11/misc/unifont.pcf.gz
+pcf=$work/unifont.pcf
 if [ ! -s "$bdf" ]; then
-  pcf2bdf -o "$bdf.tmp" /usr/share/fonts/X11/misc/unifont.pcf.gz && mv "$bdf.tmp" "$bdf"
+  pcf2bdf -o "$bdf.tmp" "$packed" && mv "$bdf.tmp" "$bdf"
+fi
+if [ ! -s "$pcf" ]; then
+  gzip -dc "$packed" >"$pcf.tmp" && mv "$pcf.tmp" "$pcf"
 fi
 face_file() {  # the file fontconfig picks for a family; it must really be that family
   local file family
@@ -115,7 +120,11 @@ checksum ipa-wide IPAGothic 4E00 4EFF -x=100 -b=40
 checksum_bmp bmp "DejaVu Sans" 0 FFFF -o=bmp
 checksum_bmp bmp-24 IPAGothic 3000 33FF -o=bmp -x=24 -y=30
 checksum_bmp bmp-odd "DejaVu Sans" 20 7F -o=bmp -x=12 -y=40
+checksum pcf "$pcf" 0 FFFF
+checksum pcf-gz "$packed" 0 FFFF
 cat "$sums" >&2
+cmp -s "$out/pcf.txt" "$out/pcf-gz.txt" ||
+  { echo "bench: the packed and the unpacked PCF font give different outputs" >&2; exit 1; }
 
 # The bare FreeType loop writes exactly the bytes of the plain face dump: same job.
 for pair in "dejavu:$dejavu" "ipa:$ipa"; do
@@ -128,6 +137,6 @@ echo "bench: the face dumps equal the bare FreeType loop's output byte for byte"
 [ "$mode" = outputs ] && exit 0
 
 # --- Timing and memory ----------------------------------------------------------------
-KARVEX=$karvex HEX=$hex BDF=$bdf DEJAVU=$dejavu IPA=$ipa BARE_FACE=$work/bare_face \
+KARVEX=$karvex HEX=$hex BDF=$bdf PCF=$pcf PACKED=$packed DEJAVU=$dejavu IPA=$ipa BARE_FACE=$work/bare_face \
   BARE_BMP=$work/bare_bmp SCRATCH=$scratch WORK=$work RUNS=$runs WARMUP=$warmup ONLY=${ONLY:-} \
   python3 "$root/bench/measure.py"

@@ -25,6 +25,10 @@ static FILE* Sink(bool fail) {
 
 // No size above 600 pixels, so that BMP runs meet a face that cannot draw.
 struct FakeFace : FaceRasterizer {
+  bool HasSize(uint32_t em, std::vector<Strike>* strikes) override {
+    strikes->push_back({600, 300});
+    return em <= 600;
+  }
   bool Draw(int32_t, uint32_t em, MonoCanvas* c, std::string* error) override {
     for (uint32_t i = 0; i < std::min({em, c->width, c->height}); ++i) c->SetInk(i, i);
     *error = "no such size";

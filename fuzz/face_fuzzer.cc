@@ -17,7 +17,7 @@ static FaceRasterizer* Open(const char* name) {  // once per process, as a run d
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FaceRasterizer* const faces[] = {Open("DejaVu Sans"), Open("Unifont"), Open("IPAGothic"),
-                                          Open("/usr/share/fonts/X11/misc/shnmk16.pcf.gz")};
+                                          Open("/usr/share/fonts/X11/misc/b16.pcf.gz")};
   std::string_view in(reinterpret_cast<const char*>(data), size);
   FaceRasterizer* face = faces[fuzz::Take<uint8_t>(&in) % 4];
   const uint8_t flags = fuzz::Take<uint8_t>(&in), off = fuzz::Take<uint8_t>(&in);

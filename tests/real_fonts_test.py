@@ -7,6 +7,7 @@ import hashlib
 import os
 import subprocess
 import tempfile
+import time
 import unittest
 
 from PIL import Image
@@ -23,11 +24,12 @@ def run(*args, cwd=None):
     return p.stdout
 
 
-def unpacked(pcf, bdf=True):
-    path = os.path.join(WORK, os.path.basename(pcf)[:-3] + ".bdf" * bdf)
+def made(name, tool, pcf):
+    """The output of `tool` (pcf2bdf, compress) for an installed PCF font, made once."""
+    path = os.path.join(WORK, name)
     if not os.path.exists(path):
-        data = gzip.open(os.path.join(MISC, pcf)).read()
-        data = subprocess.run(["pcf2bdf"], input=data, capture_output=True).stdout if bdf else data
+        data = subprocess.run(tool, input=gzip.open(os.path.join(MISC, pcf)).read(),
+                              capture_output=True).stdout
         os.makedirs(WORK, exist_ok=True)
         with tempfile.NamedTemporaryFile(dir=WORK, delete=False) as f:  # parallel runs agree
             f.write(data)
@@ -53,16 +55,18 @@ class RealFontsTest(unittest.TestCase):
                    for code, bits in lines for n in [len(bits) // 16]}
 
     def test_unifont_bdf(self):
-        out = run(unpacked("unifont.pcf.gz"), "0", "10FFFF", "-0=.")
+        out = run(made("unifont.bdf", "pcf2bdf", "unifont.pcf.gz"), "0", "10FFFF", "-0=.")
         self.assertEqual(out.count(b"<fontData "), len(self.hex))
         self.assertTrue(blocks(out, "code") == self.hex)
 
     def test_unifont_faces(self):
-        # The OpenType face by family name and the PCF strike by path, for every code of
-        # unifont.hex but the combining marks (drawn left of the origin, so cut off).
+        # The OpenType face by family name and the PCF strike by path, packed with gzip or
+        # compress, for every code of unifont.hex but the combining marks (drawn left of the
+        # origin, so cut off).
         combining = {int(line[:4], 16) for line in open("/usr/share/unifont/plane00-combining.txt")}
         codes = [c for c in self.hex if 0 < c < 0x10000 and c not in combining]
-        for face in ("Unifont", unpacked("unifont.pcf.gz", bdf=False)):
+        for face in ("Unifont", MISC + "unifont.pcf.gz",
+                     made("unifont.pcf.Z", ["compress", "-c"], "unifont.pcf.gz")):
             drawn = blocks(run(face, "0", "FFFF", "-0=."), "unicode")
             self.assertEqual(list(drawn), list(range(0x10000)))
             self.assertEqual([c for c in codes if drawn[c] != self.hex[c]], [], face)
@@ -71,7 +75,9 @@ class RealFontsTest(unittest.TestCase):
         # Every output is well-formed XML too.
         for args, digest in DIGESTS:
             with self.subTest(args=args), tempfile.TemporaryDirectory() as tmp:
-                source = unpacked(args[0]) if args[0].endswith(".pcf.gz") else args[0]
+                source = args[0]
+                if source.endswith(".pcf.gz"):
+                    source = made(source.split("/")[-1] + ".bdf", "pcf2bdf", source)
                 open(tmp + "/out", "wb").write(run(source, *args[1:], "-h", "-m=" + tmp + "/m"))
                 data = open(tmp + "/out", "rb").read() + open(tmp + "/m", "rb").read()
                 self.assertEqual(hashlib.sha256(data).hexdigest()[:16], digest)
@@ -93,12 +99,34 @@ class RealFontsTest(unittest.TestCase):
                                               for x in range(size)) for y in range(size)], rows)
 
     def test_progress_only_on_a_terminal(self):
-        # `script` gives the run a terminal; stdout goes to /dev/null, so only stderr shows.
-        for last, shown in (("1000", b"\rkarvex: 4097 of 4097 codes (100%)\r\n"), ("FFF", b"")):
-            p = subprocess.run(["script", "-qec", "%s 'DejaVu Sans' 0 %s >/dev/null" % (
-                KARVEX, last), "/dev/null"], capture_output=True)
-            self.assertEqual((p.returncode, p.stdout[len(p.stdout) - len(shown):]), (0, shown))
-            self.assertEqual(len(p.stdout) > 0, bool(shown))
+        # `script` gives the run a terminal for stderr and, unless redirected, stdout: the
+        # progress line shows only for 4097 codes or more with stdout elsewhere, and ends
+        # before an error line.
+        for last, to, end in (("1000", ">/dev/null", b"4097 of 4097 codes (100%)\r\n"),
+                              ("FFF", ">/dev/null", None), ("1000", "", None),
+                              ("FFFF", ">/dev/full", b"%)\r\nkarvex: standard output: "
+                               b"No space left on device\r\n")):
+            p = subprocess.run(["script", "-qec", "%s 'DejaVu Sans' 0 %s %s" % (KARVEX, last, to),
+                                "/dev/null"], capture_output=True)
+            shown = p.stdout.split(b"</fontData>\r\n")[-1]
+            self.assertTrue(shown.endswith(end) if end else b"codes (" not in shown, shown[-99:])
+
+    def test_fifo_read_as_cat_reads_it(self):
+        # The writer opens the FIFO only once the tool has started, and waits for it at most
+        # 10 seconds (no reader, say after a regression, fails the open at once).
+        with tempfile.TemporaryDirectory() as tmp:
+            os.mkfifo(tmp + "/f.hex")
+            p = subprocess.Popen([KARVEX, tmp + "/f.hex", "-y=1"], stdout=subprocess.PIPE)
+            time.sleep(0.2)
+            fd = os.open(tmp + "/f.hex", os.O_WRONLY | os.O_NONBLOCK)
+            os.write(fd, b"8 16\n41:FF\n")
+            os.close(fd)
+            try:
+                out = p.communicate(timeout=10)[0]
+            finally:
+                p.kill()
+            self.assertEqual((p.returncode, out), (0, b'<fontData ebcode="A121" unicode="41">\n'
+                                                      b'########\n</fontData>\n'))
 
 
 DPI75 = "/usr/share/fonts/X11/75dpi/"

@@ -58,7 +58,8 @@ std::string Parse(const std::string& line) {
   std::istringstream in(line);
   for (std::string word; in >> word;) words.push_back(word);
   RunOptions o, d;
-  if (ParseCommandLine({words.begin(), words.end()}, &o) == ParseOutcome::kUsage) return "usage";
+  ParseOutcome outcome = ParseCommandLine({words.begin(), words.end()}, &o);
+  if (outcome != ParseOutcome::kRun) return outcome == ParseOutcome::kUsage ? "usage" : "help";
   std::ostringstream out;
   out << o.source << " " << std::hex << std::uppercase << o.first_code << "-" << o.last_code;
   if (o.start_eb != d.start_eb || o.start_unicode != d.start_unicode) {
@@ -74,7 +75,7 @@ std::string Parse(const std::string& line) {
 
 TEST(OptionsTest, EveryFieldOfTheCommandLine) {
   const char* cases[][2] = {
-      {"-h -x=8", "usage"}, {"--help f", "usage"}, {"f 50 41 x", "f 50-41 0x0 b=0 n=4"},
+      {"-h -x=8", "usage"}, {"f --help -?", "help"}, {"f 50 41 x", "f 50-41 0x0 b=0 n=4"},
       {"f zz 41", "f 0-41 0x0 b=0 n=3"}, {"f 0x1FFFFFFFF -1", "f FFFFFFFF-FFFFFFFF 0x0 b=0 n=2"},
       {"-x16 f -y=32 -b=-4", "f 0-0 6x30 b=-4 n=1"},
       {"f -x:24 -y=31 -e=B021 -u=0x1F600", "f 0-0 e=B021 u=1F600 24x31 b=0 n=1"},

@@ -4,24 +4,35 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
 #include "driver/options.h"
 #include "driver/run.h"
 #include "face/freetype_rasterizer.h"
+#include "readers/whole_file.h"
 
 namespace {
 
-// Overwrites one stderr line with the share of codes done, at most once per percent.
-void ShowProgress(uint64_t done, uint64_t total) {
+// Overwrites one stderr line with the share of codes done, at most once per percent; the
+// line ends when the run's loop does, so that an error after it starts a line of its own.
+void ShowProgress(uint64_t done, uint64_t total, bool ended) {
   static uint64_t shown = ~uint64_t{0};
-  uint64_t percent = done * 100 / total;
-  if (percent == shown && done != total) return;
+  const uint64_t percent = done * 100 / total;
+  if (percent == shown && !ended) return;
   shown = percent;
   std::fprintf(stderr, "\rkarvex: %llu of %llu codes (%llu%%)%s",
                static_cast<unsigned long long>(done), static_cast<unsigned long long>(total),
-               static_cast<unsigned long long>(percent), done == total ? "\n" : "");
+               static_cast<unsigned long long>(percent), ended ? "\n" : "");
+}
+
+// Prints text that ends a run before any source is read; a failed write is reported.
+int Print(std::initializer_list<const char*> texts, int status) {
+  for (const char* text : texts) std::fputs(text, stdout);
+  if (std::fflush(stdout) == 0) return status;
+  std::fprintf(stderr, "karvex: standard output: %s\n", std::strerror(errno));
+  return karvex::kExitFailure;
 }
 
 }  // namespace
@@ -29,11 +40,15 @@ void ShowProgress(uint64_t done, uint64_t total) {
 int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + (argc > 0 ? 1 : argc), argv + argc);
   karvex::RunOptions options;
-  if (karvex::ParseCommandLine(args, &options) == karvex::ParseOutcome::kUsage) {
-    std::fputs(karvex::kUsageLine, stdout);
-    if (std::fflush(stdout) == 0) return karvex::kExitUsage;
-    std::fprintf(stderr, "karvex: standard output: %s\n", std::strerror(errno));
-    return karvex::kExitFailure;
+  switch (karvex::ParseCommandLine(args, &options)) {
+    case karvex::ParseOutcome::kUsage:
+      return Print({karvex::kUsageLine}, karvex::kExitUsage);
+    case karvex::ParseOutcome::kHelp:
+      return Print({karvex::kUsageLine, karvex::kHelpText}, karvex::kExitOk);
+    case karvex::ParseOutcome::kVersion:
+      return Print({"karvex " KARVEX_VERSION "\n"}, karvex::kExitOk);
+    case karvex::ParseOutcome::kRun:
+      break;
   }
   karvex::OutputStream out(stdout);
   karvex::RunIo io;
@@ -41,9 +56,11 @@ int main(int argc, char** argv) {
   io.read_file = karvex::ReadWholeFile;
   io.create_file = [](const std::string& name) { return std::fopen(name.c_str(), "wb"); };
   io.open_face = karvex::OpenFreeTypeFace;
-  // Long face runs show how far they are, but only to a person watching a terminal.
+  // Long face runs show how far they are to a person watching a terminal, unless the text
+  // art goes to that terminal too.
   constexpr int64_t kLongRun = 4096;
-  if (isatty(STDERR_FILENO) && int64_t{options.last_code} - options.first_code >= kLongRun) {
+  if (isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO) &&
+      int64_t{options.last_code} - options.first_code >= kLongRun) {
     io.progress = ShowProgress;
   }
   return karvex::Run(options, io);

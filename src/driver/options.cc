@@ -8,6 +8,25 @@ const char kUsageLine[] =
     "Usage: karvex {<fontface>|<bdf filename>} <from_code> [<to_code>] [-o=bmp][-e=<ebcode>] "
     "[-u=<unicode>] [-x=16] [-y=16] [-m=<gaijimap>][-h]\n";
 
+const char kHelpText[] =
+    "  -h          the XML header and footer around the glyphs, and around the map\n"
+    "  -m=FILE     write the gaiji map file FILE (Unicode value to EB code)\n"
+    "  -e=HEX      the first EB gaiji code (default A121)\n"
+    "  -u=HEX      the first Unicode value of a BDF font's or a face's map (default E000)\n"
+    "  -x=N        the cell width (default: from the font; 16 for a face)\n"
+    "  -y=N        the cell height (default: from the font; 16 for a face)\n"
+    "  -b=N        the first canvas row of a face's text art (default 0)\n"
+    "  -o=bmp      one 1-bit BMP file per code of a face, named after it (0041.bmp)\n"
+    "  -0=C        the background character of the text art (default a blank)\n"
+    "  -?          the usage line alone\n"
+    "  --help      this text\n"
+    "  --version   the version\n"
+    "Sources:\n"
+    "  NAME.bdf    a BDF font; the codes select glyphs by their ENCODING\n"
+    "  NAME.hex    a .hex glyph file: a size line (\"16 16\"), then CODE:BITMAP lines\n"
+    "  PATH        a font file: a name with a \"/\", or that exists; packed ones too (.gz)\n"
+    "  FAMILY      an installed face, found by fontconfig (see fc-list)\n";
+
 namespace {
 
 // Length in bytes and value of the UTF-8 sequence at the start of `text`; an invalid
@@ -60,7 +79,8 @@ uint16_t FirstUtf16Unit(std::string_view text) {
 
 ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options) {
   for (std::string_view arg : args) {
-    if (arg == "--help") return ParseOutcome::kUsage;
+    if (arg == "--help") return ParseOutcome::kHelp;
+    if (arg == "--version") return ParseOutcome::kVersion;
     if (arg.empty() || arg[0] != '-') {
       // Positional: source name, first code, last code; more are counted and ignored.
       ++options->positional_count;

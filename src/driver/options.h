@@ -9,8 +9,10 @@
 
 namespace karvex {
 
-/// The usage line, printed for -?, --help and a command line without a source.
+/// The usage line, printed for -? and a command line without a source, and before --help.
 extern const char kUsageLine[];
+/// What --help prints after the usage line: one line per option and per source kind.
+extern const char kHelpText[];
 
 struct RunOptions {
   std::string source;              ///< First positional: a .bdf or .hex file, or a face.
@@ -30,10 +32,11 @@ struct RunOptions {
   bool bmp_mode() const { return output_mode == 'b' || output_mode == 'B'; }
 };
 
-enum class ParseOutcome { kRun, kUsage };
+enum class ParseOutcome { kRun, kUsage, kHelp, kVersion };
 
-/// Fills *options from the arguments after the program name. kUsage means print the
-/// usage line: -? or --help was met (nothing after it is read), or no source was named.
+/// Fills *options from the arguments after the program name. kUsage means print the usage
+/// line: -? was met (nothing after it is read) or no source was named; kHelp and kVersion
+/// mean --help or --version was met.
 ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options);
 
 /// The value text of a UTF-8 option argument: what follows its first three UTF-16 units

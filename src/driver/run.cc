@@ -1,11 +1,9 @@
 #include "driver/run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "face/bmp_export.h"
 #include "face/face_text_dump.h"
@@ -85,6 +83,20 @@ void ExportBmp(int32_t code, uint32_t width, uint32_t height, const std::string&
   if (!Finish(&stream, std::move(file))) failure->Set(name, std::strerror(errno));
 }
 
+// Names the sizes a bitmap face has instead of the one asked for, and the options for the
+// first of them that the output can use (a BMP picture's sides are multiples of 8).
+std::string NoSizeMessage(uint32_t em, const std::vector<Strike>& strikes, bool bmp) {
+  std::string sizes, hint;
+  for (const Strike& strike : strikes) {
+    sizes += (sizes.empty() ? "; it has " : ", ") + std::to_string(strike.em);
+    if (hint.empty() && (bmp ? strike.em % 8 == 0 : strike.em <= 48)) {
+      hint = " (try -x=" + std::to_string(std::min(strike.width, strike.em)) +
+             " -y=" + std::to_string(strike.em) + ")";
+    }
+  }
+  return "no " + std::to_string(em) + "-pixel size" + sizes + hint;
+}
+
 // Dumps or exports every code of the range from the named face.
 void RunFace(const RunOptions& options, const RunIo& io, GaijiWriter* writer,
              Failure* failure) {
@@ -97,13 +109,25 @@ void RunFace(const RunOptions& options, const RunIo& io, GaijiWriter* writer,
   if (!notice.empty()) std::fprintf(io.diagnostics, "karvex: %s\n", notice.c_str());
   const int32_t width = options.cell_width == 0 ? 16 : options.cell_width;
   const int32_t height = options.cell_height == 0 ? 16 : options.cell_height;
+  // 64-bit, so that a last code of 0x7FFFFFFF ends the loop.
+  const int64_t first = options.first_code, last = options.last_code;
+  // A bitmap face without the size would give blank glyphs only: it is refused up front.
+  BmpGeometry geometry;
+  const uint32_t em = !options.bmp_mode() ? TextDumpEm(uint32_t(width), uint32_t(height))
+                      : BmpGeometryFor(uint32_t(width), uint32_t(height), &geometry)
+                          ? std::max(geometry.width, geometry.height)
+                          : 0;
+  std::vector<Strike> strikes;
+  if (first <= last && em != 0 && !face->HasSize(em, &strikes)) {
+    failure->Set(options.source, NoSizeMessage(em, strikes, options.bmp_mode()));
+    return;
+  }
   if (options.header) writer->Header(width, height, options.start_eb);
   int32_t eb = options.start_eb;
   uint32_t unicode = static_cast<uint32_t>(options.start_unicode);
   MonoCanvas canvas;
-  // 64-bit, so that a last code of 0x7FFFFFFF ends the loop.
-  const int64_t first = options.first_code, last = options.last_code;
-  for (int64_t code = first; code <= last && !writer->failed(); ++code) {
+  int64_t code = first;
+  for (; code <= last && !writer->failed(); ++code) {
     if (options.bmp_mode()) {
       ExportBmp(int32_t(code), uint32_t(width), uint32_t(height), options.source, face.get(),
                 &canvas, io, failure);
@@ -114,49 +138,15 @@ void RunFace(const RunOptions& options, const RunIo& io, GaijiWriter* writer,
     writer->MapEntry(static_cast<int32_t>(unicode), eb);
     ++unicode;
     eb = NextEbCode(eb);
-    if (io.progress) io.progress(uint64_t(code - first + 1), uint64_t(last - first + 1));
+    if (io.progress) io.progress(uint64_t(code - first + 1), uint64_t(last - first + 1), false);
+  }
+  if (io.progress && first <= last) {
+    io.progress(uint64_t(code - first), uint64_t(last - first + 1), true);
   }
   if (options.header) writer->Footer();
 }
 
 }  // namespace
-
-bool ReadWholeFile(const std::string& name, std::string* contents, std::string* error) {
-  // O_NONBLOCK keeps the open of a FIFO without a writer from hanging; it is then read
-  // as empty.
-  int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    *error = std::strerror(EISDIR);
-    return false;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  contents->clear();
-  if (S_ISREG(st.st_mode)) contents->reserve(static_cast<size_t>(st.st_size));
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) return true;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *error = std::strerror(errno);
-      return false;
-    }
-    contents->append(buffer, static_cast<size_t>(n));
-  }
-}
 
 int Run(const RunOptions& options, const RunIo& io) {
   // The map file comes first: when it cannot be made, nothing is read or written.

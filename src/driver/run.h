@@ -30,15 +30,13 @@ struct RunIo {
   std::function<std::unique_ptr<FaceRasterizer>(const std::string& name, std::string* notice,
                                                 std::string* error)>
       open_face;
-  /// Shows progress of a long face run (codes done, codes in all); may be empty.
-  std::function<void(uint64_t done, uint64_t total)> progress;
+  /// Shows how far a long face run is (codes done, codes in all), and is called once more
+  /// when the run's loop has ended, however it ended; may be empty.
+  std::function<void(uint64_t done, uint64_t total, bool ended)> progress;
 };
 
 /// Runs the source named in `options` to its end and returns the exit status.
 int Run(const RunOptions& options, const RunIo& io);
-
-/// Reads a whole file with plain POSIX I/O; a FIFO is read up to its writer's end.
-bool ReadWholeFile(const std::string& name, std::string* contents, std::string* error);
 
 }  // namespace karvex
 

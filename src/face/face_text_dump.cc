@@ -11,13 +11,17 @@ namespace {
 constexpr uint32_t kCanvasSize = 48;
 }  // namespace
 
+uint32_t TextDumpEm(uint32_t width, uint32_t height) {
+  return std::max(std::min(width, kCanvasSize), std::min(height, kCanvasSize));
+}
+
 bool FaceTextDump(int32_t code, uint32_t width, uint32_t height, int32_t eb,
                   uint32_t row_offset, FaceRasterizer* rasterizer, MonoCanvas* canvas,
                   GaijiWriter* writer, std::string* error) {
+  canvas->Reset(kCanvasSize, kCanvasSize);
+  const bool drawn = rasterizer->Draw(code, TextDumpEm(width, height), canvas, error);
   width = std::min(width, kCanvasSize);
   height = std::min(height, kCanvasSize);
-  canvas->Reset(kCanvasSize, kCanvasSize);
-  const bool drawn = rasterizer->Draw(code, std::max(width, height), canvas, error);
 
   writer->GlyphOpening(eb, code);
   const uint32_t columns = width == 0 ? kCanvasSize : width;

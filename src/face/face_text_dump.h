@@ -10,6 +10,9 @@
 
 namespace karvex {
 
+/// The em a text dump draws at: the larger of the width and height, each capped at 48.
+uint32_t TextDumpEm(uint32_t width, uint32_t height);
+
 /// Draws `code` on a 48 x 48 canvas at the larger of the width and height (each capped at
 /// 48) as the em, and writes `height` rows of `width` pixels from canvas row `row_offset`
 /// down (all 48 columns when the width is 0). No rows are written when the unsigned sum

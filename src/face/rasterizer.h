@@ -58,9 +58,18 @@ struct MonoCanvas {
   }
 };
 
+/// A size a bitmap face has: its em and the width of its average glyph, in pixels.
+struct Strike {
+  uint32_t em;
+  uint32_t width;
+};
+
 class FaceRasterizer {
  public:
   virtual ~FaceRasterizer() = default;
+  /// True when the face can draw at an em of `em_pixels`; otherwise *strikes lists the sizes
+  /// it has (none for an outline face asked for an em FreeType does not take).
+  virtual bool HasSize(uint32_t em_pixels, std::vector<Strike>* strikes) = 0;
   /// Draws the character `code`, followed by a blank, in the face with an em of
   /// `em_pixels`, its reference point at the canvas's top-left corner, on the white
   /// `canvas`; ink outside the canvas is clipped. Codes outside 1..0x10FFFF draw nothing.

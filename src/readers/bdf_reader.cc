@@ -31,6 +31,8 @@ class BdfReader {
     while (outcome == Outcome::kGoOn && !writer_->failed() && lines_.Next(&line)) outcome = ReadLine(line);
     if (outcome == Outcome::kStop) return false;
     if (options_.header) writer_->Footer();
+    // An empty file, a PCF font or a cut download is no BDF font, not an empty one.
+    if (!cell_.pixels && err_->empty()) *err_ = "no FONTBOUNDINGBOX line; not a BDF font";
     return err_->empty();
   }
 
