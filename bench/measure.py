@@ -148,6 +148,10 @@ def main():
         compare("packed font: `karvex unifont.pcf.gz 0 FFFF` / the same font unpacked", 1.5,
                 Command([KARVEX, ENV["PACKED"], "0", "FFFF"]),
                 Command([KARVEX, ENV["PCF"], "0", "FFFF"])),
+        compare("code set: `karvex Unifont --codes=ja-man.txt --missing-from=SHIFT_JIS` (13 MB of "
+                "Japanese manual pages) / `iconv -c -t SHIFT_JIS` over the same text", 1.5,
+                Command([KARVEX, "Unifont", "--codes=" + ENV["TEXT"], "--missing-from=SHIFT_JIS"]),
+                Command(["iconv", "-c", "-f", "UTF-8", "-t", "SHIFT_JIS", ENV["TEXT"]])),
         compare("BMP: `karvex \"DejaVu Sans\" 0 FFFF -o=bmp` / bare loop writing 65,536 files",
                 1.5,
                 Command([KARVEX, "DejaVu Sans", "0", "FFFF", "-o=bmp"], cwd=SCRATCH,

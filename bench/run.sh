@@ -59,6 +59,10 @@ fi
 if [ ! -s "$pcf" ]; then
   gzip -dc "$packed" >"$pcf.tmp" && mv "$pcf.tmp" "$pcf"
 fi
+text=$work/ja-man.txt  # every Japanese manual page of manpages-ja: 13 MB of real text
+if [ ! -s "$text" ]; then
+  cat /usr/share/man/ja/man*/*.gz | gzip -dc >"$text.tmp" && mv "$text.tmp" "$text"
+fi
 face_file() {  # the file fontconfig picks for a family; it must really be that family
   local file family
   file=$(fc-match -f '%{file}' "$1")
@@ -120,6 +124,7 @@ checksum ipa-wide IPAGothic 4E00 4EFF -x=100 -b=40
 checksum_bmp bmp "DejaVu Sans" 0 FFFF -o=bmp
 checksum_bmp bmp-24 IPAGothic 3000 33FF -o=bmp -x=24 -y=30
 checksum_bmp bmp-odd "DejaVu Sans" 20 7F -o=bmp -x=12 -y=40
+checksum codes Unifont --codes="$text" --missing-from=SHIFT_JIS -m=codes.map
 checksum pcf "$pcf" 0 FFFF
 checksum pcf-gz "$packed" 0 FFFF
 cat "$sums" >&2
@@ -137,6 +142,6 @@ echo "bench: the face dumps equal the bare FreeType loop's output byte for byte"
 [ "$mode" = outputs ] && exit 0
 
 # --- Timing and memory ----------------------------------------------------------------
-KARVEX=$karvex HEX=$hex BDF=$bdf PCF=$pcf PACKED=$packed DEJAVU=$dejavu IPA=$ipa BARE_FACE=$work/bare_face \
+KARVEX=$karvex HEX=$hex BDF=$bdf PCF=$pcf PACKED=$packed TEXT=$text DEJAVU=$dejavu IPA=$ipa BARE_FACE=$work/bare_face \
   BARE_BMP=$work/bare_bmp SCRATCH=$scratch WORK=$work RUNS=$runs WARMUP=$warmup ONLY=${ONLY:-} \
   python3 "$root/bench/measure.py"

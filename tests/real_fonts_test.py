@@ -129,6 +129,39 @@ class RealFontsTest(unittest.TestCase):
                                                       b'########\n</fontData>\n'))
 
 
+    def test_codes_of_a_real_text(self):
+        # The xz manual page of manpages-ja, read from standard input: its characters, and
+        # those SHIFT_JIS lacks, with the pictures and EB codes of the same codes run one by
+        # one; and the JIS X 0208 font as a PCF face and as the BDF that pcf2bdf makes of it.
+        text = gzip.open("/usr/share/man/ja/man1/xz.1.gz").read()
+        chars = sorted(ord(c) for c in set(text.decode()) if c >= " " and c != "\ufeff")
+
+        def encoded(charset):  # iconv -c leaves out what it cannot encode: one char a line
+            return zip(chars, subprocess.run(["iconv", "-c", "-t", charset], capture_output=True,
+                       input="".join(chr(c) + "\n" for c in chars).encode()).stdout.split(b"\n"))
+        lacking = [c for c, line in encoded("SHIFT_JIS") if not line]
+        whole = blocks(run("IPAGothic", "%X" % chars[0], "%X" % chars[-1], "-0=."), "unicode")
+        self.assertEqual(lacking, [0xFF5E])
+        for args, codes in (((), chars), (("--missing-from=SHIFT_JIS",), lacking)):
+            p = subprocess.run([KARVEX, "IPAGothic", "--codes=-", "-0=.", *args], input=text,
+                               capture_output=True)
+            self.assertEqual((p.returncode, blocks(p.stdout, "unicode")),
+                             (0, {c: whole[c] for c in codes}))
+            ebs = [line.split(b'"')[1] for line in p.stdout.split(b"\n") if b"ebcode" in line]
+            for i in (0, len(codes) // 2, len(codes) - 1):
+                one = run("IPAGothic", "%X" % codes[i], "-0=.", "-e=" + ebs[i].decode())
+                self.assertTrue(one in p.stdout and one.startswith(b"<fontData "), codes[i])
+        no_jis = [c for c, euc in encoded("EUC-JP") if len(euc) != 2 or euc[0] < 0xA1]
+        lacks = "lacks %d of the characters: %s ...\n" % (
+            len(no_jis), " ".join("U+%04X" % c for c in no_jis[:10]))
+        pictures = []
+        for font in (MISC + "shnmk16.pcf.gz", made("shnmk16.bdf", "pcf2bdf", "shnmk16.pcf.gz")):
+            p = subprocess.run([KARVEX, font, "--codes=-"], input=text, capture_output=True)
+            self.assertEqual(p.stderr.decode().split(": ", 2)[-1], lacks)
+            pictures.append(blocks(p.stdout, "unicode"))
+        self.assertTrue(pictures[0] == pictures[1] and len(pictures[0]) == len(chars) - len(no_jis))
+
+
 DPI75 = "/usr/share/fonts/X11/75dpi/"
 DIGESTS = [
     (("shnm6x12r.pcf.gz", "0", "7FFFFFFF"), "475cf266eb58cf77"),

@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "driver/code_set.h"
 #include "driver/options.h"
 #include "gaiji/glyph_cell.h"
 #include "gaiji/numbers.h"
@@ -40,9 +41,10 @@ TEST(NumbersTest, ReadAsTheCLibraryReads) {
 TEST(GlyphCellTest, SizeClassAndEbCodeRules) {
   // nominal width and height, forced width and height: the cell
   const int32_t sizes[][6] = {
-      {5, 8, 0, 0, 8, 16}, {12, 12, 0, 0, 8, 16}, {13, 13, 0, 0, 16, 16}, {16, 24, 0, 0, 12, 24},
-      {24, 32, 0, 0, 16, 30}, {25, 25, 0, 0, 32, 30}, {33, 33, 0, 0, 48, 48}, {-1, 16, 0, 0, 48, 16},
-      {16, -5, 0, 0, 24, 48}, {48, 16, 0, 0, 48, 16}, {8, 8, 0, 48, 8, 48}, {16, 16, 20, -3, 20, 16}};
+      {5, 8, 0, 0, 8, 16},    {12, 12, 0, 0, 8, 16},  {13, 13, 0, 0, 16, 16},
+      {16, 24, 0, 0, 12, 24}, {24, 32, 0, 0, 16, 30}, {25, 25, 0, 0, 32, 30},
+      {33, 33, 0, 0, 48, 48}, {-1, 16, 0, 0, 48, 16}, {16, -5, 0, 0, 24, 48},
+      {48, 16, 0, 0, 48, 16}, {8, 8, 0, 48, 8, 48},   {16, 16, 20, -3, 20, 16}};
   for (const auto& s : sizes) {
     CellSize cell = SizeClass(s[0], s[1], s[2], s[3]);
     EXPECT_EQ(cell.width * 1000 + cell.height, s[4] * 1000 + s[5]) << s[0] << "x" << s[1];
@@ -50,6 +52,26 @@ TEST(GlyphCellTest, SizeClassAndEbCodeRules) {
   const uint32_t steps[][2] = {{0xA17E, 0xA221}, {0xA17F, 0xA221}, {0xA1FF, 0xA200},
                                {0xFF7E, 0x10021}};
   for (const auto& s : steps) EXPECT_EQ(uint32_t(NextEbCode(int32_t(s[0]))), s[1]) << s[0];
+}
+
+TEST(CodeSetTest, WellFormedUtf8Only) {
+  // text: the codes, or the line of the first byte that is not well-formed UTF-8
+  const std::pair<std::string, std::string> cases[] = {
+      {"b\ta\r\nb\xEF\xBB\xBF\x7F", "61 62 7F"}, {"\xF0\x9F\x98\x80\xC3\xA9", "E9 1F600"},
+      {"\xC0\x80", "line 1"}, {"\xE0\x9F\xBF", "line 1"}, {"\n\xED\xA0\x80", "line 2"},
+      {"\xF4\x90\x80\x80", "line 1"}, {"\xE3\x81", "line 1"}, {"\xF8\x88\x80\x80\x80", "line 1"},
+  };
+  for (const auto& [text, expected] : cases) {
+    std::vector<uint32_t> codes;
+    std::string error, got;
+    if (!CodeSetOfText(text, &codes, &error)) got = error.substr(0, error.find(':'));
+    for (uint32_t code : codes) {
+      char text[16];
+      std::snprintf(text, sizeof text, &" %X"[got.empty()], code);
+      got += text;
+    }
+    EXPECT_EQ(got, expected) << text;
+  }
 }
 
 // The fields a command line sets, those left at their defaults unnamed.

@@ -58,10 +58,6 @@ int main(int argc, char** argv) {
   io.open_face = karvex::OpenFreeTypeFace;
   // Long face runs show how far they are to a person watching a terminal, unless the text
   // art goes to that terminal too.
-  constexpr int64_t kLongRun = 4096;
-  if (isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO) &&
-      int64_t{options.last_code} - options.first_code >= kLongRun) {
-    io.progress = ShowProgress;
-  }
+  if (isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO)) io.progress = ShowProgress;
   return karvex::Run(options, io);
 }

@@ -21,6 +21,8 @@ const char kHelpText[] =
     "  -?          the usage line alone\n"
     "  --help      this text\n"
     "  --version   the version\n"
+    "  --codes=FILE          the codes: the characters of a UTF-8 text (- for stdin)\n"
+    "  --missing-from=SET    keep the codes the character set SET lacks (iconv -l)\n"
     "Sources:\n"
     "  NAME.bdf    a BDF font; the codes select glyphs by their ENCODING\n"
     "  NAME.hex    a .hex glyph file: a size line (\"16 16\"), then CODE:BITMAP lines\n"
@@ -81,6 +83,14 @@ ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOpti
   for (std::string_view arg : args) {
     if (arg == "--help") return ParseOutcome::kHelp;
     if (arg == "--version") return ParseOutcome::kVersion;
+    if (arg.rfind("--codes=", 0) == 0) {
+      options->codes_file = std::string(arg.substr(8));
+      continue;
+    }
+    if (arg.rfind("--missing-from=", 0) == 0) {
+      options->missing_from = std::string(arg.substr(15));
+      continue;
+    }
     if (arg.empty() || arg[0] != '-') {
       // Positional: source name, first code, last code; more are counted and ignored.
       ++options->positional_count;

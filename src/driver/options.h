@@ -28,6 +28,11 @@ struct RunOptions {
   std::string map_name;            ///< -m: gaiji map file; empty = none.
   int32_t positional_count = 0;    ///< Positional arguments seen, extra ones included.
   char off_char = ' ';             ///< -0: background character (low 8 bits).
+  std::string codes_file;          ///< --codes: a text whose characters are the codes.
+  std::string missing_from;        ///< --missing-from: keep the codes this set lacks.
+
+  /// A code-set run writes the characters of a text or those a character set lacks.
+  bool code_set() const { return !codes_file.empty() || !missing_from.empty(); }
 
   bool bmp_mode() const { return output_mode == 'b' || output_mode == 'B'; }
 };

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/code_set.h"
 #include "face/bmp_export.h"
 #include "face/face_text_dump.h"
+#include "gaiji/charset.h"
 #include "gaiji/gaiji_writer.h"
 #include "readers/bdf_reader.h"
 #include "readers/hex_reader.h"
@@ -29,6 +31,18 @@ struct Failure {
     if (!happened()) *this = Failure{what, why};
   }
 };
+
+// Face runs with more codes than this show how far they are, where io.progress is set.
+constexpr uint64_t kLongRun = 4096;
+// Code sets hold characters: codes 0 to 10FFFF but the surrogates.
+constexpr int64_t kLastCharacter = 0x10FFFF;
+
+// Prints the run's failure, if any, and gives the exit status.
+int Report(const Failure& failure, const RunIo& io) {
+  if (!failure.happened()) return kExitOk;
+  std::fprintf(io.diagnostics, "karvex: %s: %s\n", failure.name.c_str(), failure.reason.c_str());
+  return kExitFailure;
+}
 
 // Compares the name's last four characters with a four-letter ASCII suffix, ignoring case.
 bool HasSuffix(std::string_view name, std::string_view suffix) {
@@ -97,8 +111,14 @@ std::string NoSizeMessage(uint32_t em, const std::vector<Strike>& strikes, bool 
   return "no " + std::to_string(em) + "-pixel size" + sizes + hint;
 }
 
-// Dumps or exports every code of the range from the named face.
-void RunFace(const RunOptions& options, const RunIo& io, GaijiWriter* writer,
+// A code-set run: its characters in ascending order, and those the source lacks.
+struct CodeSet {
+  std::vector<uint32_t> codes;
+  std::vector<uint32_t> missing;
+};
+
+// Dumps or exports every code of the range, or of the code set, from the named face.
+void RunFace(const RunOptions& options, const RunIo& io, CodeSet* set, GaijiWriter* writer,
              Failure* failure) {
   std::string notice, error;
   std::unique_ptr<FaceRasterizer> face = io.open_face(options.source, &notice, &error);
@@ -111,6 +131,7 @@ void RunFace(const RunOptions& options, const RunIo& io, GaijiWriter* writer,
   const int32_t height = options.cell_height == 0 ? 16 : options.cell_height;
   // 64-bit, so that a last code of 0x7FFFFFFF ends the loop.
   const int64_t first = options.first_code, last = options.last_code;
+  const uint64_t total = set ? set->codes.size() : first <= last ? uint64_t(last - first + 1) : 0;
   // A bitmap face without the size would give blank glyphs only: it is refused up front.
   BmpGeometry geometry;
   const uint32_t em = !options.bmp_mode() ? TextDumpEm(uint32_t(width), uint32_t(height))
@@ -118,7 +139,7 @@ void RunFace(const RunOptions& options, const RunIo& io, GaijiWriter* writer,
                           ? std::max(geometry.width, geometry.height)
                           : 0;
   std::vector<Strike> strikes;
-  if (first <= last && em != 0 && !face->HasSize(em, &strikes)) {
+  if (total > 0 && em != 0 && !face->HasSize(em, &strikes)) {
     failure->Set(options.source, NoSizeMessage(em, strikes, options.bmp_mode()));
     return;
   }
@@ -126,43 +147,116 @@ void RunFace(const RunOptions& options, const RunIo& io, GaijiWriter* writer,
   int32_t eb = options.start_eb;
   uint32_t unicode = static_cast<uint32_t>(options.start_unicode);
   MonoCanvas canvas;
-  int64_t code = first;
-  for (; code <= last && !writer->failed(); ++code) {
+  const bool progress = io.progress && total > kLongRun;
+  uint64_t done = 0;
+  for (; done < total && !writer->failed(); ++done) {
+    const int32_t code = set ? int32_t(set->codes[done]) : int32_t(first + int64_t(done));
+    if (progress) io.progress(done, total, false);
+    if (set && !face->HasGlyph(code)) {  // a character of the set gets a glyph of its own
+      set->missing.push_back(uint32_t(code));
+      continue;
+    }
     if (options.bmp_mode()) {
-      ExportBmp(int32_t(code), uint32_t(width), uint32_t(height), options.source, face.get(),
-                &canvas, io, failure);
-    } else if (!FaceTextDump(int32_t(code), uint32_t(width), uint32_t(height), eb,
+      ExportBmp(code, uint32_t(width), uint32_t(height), options.source, face.get(), &canvas,
+                io, failure);
+    } else if (!FaceTextDump(code, uint32_t(width), uint32_t(height), eb,
                              uint32_t(options.row_offset), face.get(), &canvas, writer, &error)) {
       failure->Set(options.source, error);  // the blank block stands; the run says so
     }
-    writer->MapEntry(static_cast<int32_t>(unicode), eb);
-    ++unicode;
+    writer->MapEntry(set ? code : static_cast<int32_t>(unicode++), eb);
     eb = NextEbCode(eb);
-    if (io.progress) io.progress(uint64_t(code - first + 1), uint64_t(last - first + 1), false);
   }
-  if (io.progress && first <= last) {
-    io.progress(uint64_t(code - first), uint64_t(last - first + 1), true);
-  }
+  if (progress) io.progress(done, total, true);
   if (options.header) writer->Footer();
+}
+
+// Reads the characters of --codes, or takes the codes of the range that are characters,
+// and keeps those --missing-from names a set without; false with *failure set.
+bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failure* failure) {
+  if (!options.codes_file.empty()) {
+    const bool input = options.codes_file == "-";
+    std::string text, error;
+    if (!io.read_file(input ? "/dev/stdin" : options.codes_file, &text, &error) ||
+        !CodeSetOfText(text, &set->codes, &error)) {
+      failure->Set(input ? "standard input" : options.codes_file, error);
+      return false;
+    }
+  } else {
+    for (int64_t code = std::max<int64_t>(0, options.first_code);
+         code <= std::min<int64_t>(kLastCharacter, options.last_code); ++code) {
+      if (code < 0xD800 || code > 0xDFFF) set->codes.push_back(uint32_t(code));  // no surrogates
+    }
+  }
+  if (!options.missing_from.empty() && !KeepMissingFrom(options.missing_from, &set->codes)) {
+    failure->Set(options.missing_from, "unknown character set");
+    return false;
+  }
+  if (set->codes.empty()) {  // not a fault: the book needs no gaiji
+    const std::string& name = options.codes_file.empty() ? options.source : options.codes_file;
+    std::fprintf(io.diagnostics, "karvex: %s: %s; nothing to write\n", name.c_str(),
+                 options.missing_from.empty() ? "no characters"
+                 : ("every character is in " + options.missing_from).c_str());
+  }
+  return true;
+}
+
+// What a BDF font asks of a code-set run: the font's code of each character, through its
+// own encoding when that is not Unicode; characters it has no code for are missing.
+bool WantedOfBdf(std::string_view font, CodeSet* set, std::vector<WantedGlyph>* wanted,
+                 std::string* error) {
+  std::string registry, charset;
+  BdfCharset(font, &registry, &charset);
+  const bool unicode = FontEncoding::IsUnicode(registry, charset);
+  FontEncoding encoding;
+  if (!unicode && !encoding.ForRegistry(registry, charset)) {
+    *error = "its encoding " + registry + "-" + charset + " is none the C library converts to";
+    return false;
+  }
+  for (uint32_t code : set->codes) {
+    int32_t font_code = int32_t(code);
+    if (unicode || encoding.FontCode(code, &font_code)) {
+      wanted->push_back({code, font_code});
+    } else {
+      set->missing.push_back(code);
+    }
+  }
+  return true;
+}
+
+// Names how many characters the source lacks, and the first ten.
+std::string MissingMessage(std::vector<uint32_t> missing) {
+  std::sort(missing.begin(), missing.end());
+  std::string text = "lacks " + std::to_string(missing.size()) + " of the characters:";
+  for (size_t i = 0; i < missing.size() && i < 10; ++i) {
+    char code[16];
+    std::snprintf(code, sizeof code, " U+%04X", missing[i]);
+    text += code;
+  }
+  return missing.size() > 10 ? text + " ..." : text;
 }
 
 }  // namespace
 
 int Run(const RunOptions& options, const RunIo& io) {
-  // The map file comes first: when it cannot be made, nothing is read or written.
+  Failure failure;
+  // The characters come first, and then the map file: when either cannot be had, nothing
+  // is read or written.
+  std::unique_ptr<CodeSet> set;
+  if (options.code_set()) {
+    set = std::make_unique<CodeSet>();
+    if (!ReadCodeSet(options, io, set.get(), &failure)) return Report(failure, io);
+  }
   FilePtr map_file;
   std::unique_ptr<OutputStream> map;
   if (!options.map_name.empty()) {
     map_file.reset(io.create_file(options.map_name));
     if (!map_file) {
-      std::fprintf(io.diagnostics, "karvex: %s: %s\n", options.map_name.c_str(),
-                   std::strerror(errno));
-      return kExitFailure;
+      failure.Set(options.map_name, std::strerror(errno));
+      return Report(failure, io);
     }
     map = std::make_unique<OutputStream>(map_file.get());
   }
   GaijiWriter writer(io.out, map.get(), options.off_char);
-  Failure failure;
   const bool bdf = HasSuffix(options.source, ".bdf");
   if (bdf || HasSuffix(options.source, ".hex")) {
     ReadOptions read;
@@ -173,24 +267,30 @@ int Run(const RunOptions& options, const RunIo& io) {
     read.forced_width = options.cell_width;
     read.forced_height = options.cell_height;
     read.header = options.header;
+    std::vector<WantedGlyph> wanted;
+    if (set) {
+      read.wanted = &wanted;
+      read.missing = &set->missing;
+    }
     std::string text, error;
-    if (!io.read_file(options.source, &text, &error) ||
-        !(bdf ? ReadBdf : ReadHex)(text, read, &writer, &error)) {
+    bool ok = io.read_file(options.source, &text, &error);
+    if (ok && set && bdf) {
+      ok = WantedOfBdf(text, set.get(), &wanted, &error);
+    } else if (set) {  // a .hex file's codes are Unicode
+      for (uint32_t code : set->codes) wanted.push_back({code, int32_t(code)});
+    }
+    if (!ok || !(bdf ? ReadBdf : ReadHex)(text, read, &writer, &error)) {
       failure.Set(options.source, error);
     }
   } else {
-    RunFace(options, io, &writer, &failure);
+    RunFace(options, io, set.get(), &writer, &failure);
   }
+  if (set && !set->missing.empty()) failure.Set(options.source, MissingMessage(set->missing));
   if (!io.out->Flush()) failure.Set("standard output", std::strerror(io.out->error()));
   if (map && !Finish(map.get(), std::move(map_file))) {
     failure.Set(options.map_name, std::strerror(errno));
   }
-  if (failure.happened()) {
-    std::fprintf(io.diagnostics, "karvex: %s: %s\n", failure.name.c_str(),
-                 failure.reason.c_str());
-    return kExitFailure;
-  }
-  return kExitOk;
+  return Report(failure, io);
 }
 
 }  // namespace karvex

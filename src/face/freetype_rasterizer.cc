@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "gaiji/charset.h"
 #include "readers/whole_file.h"
 
 namespace karvex {
@@ -71,8 +72,26 @@ class FreeTypeRasterizer : public FaceRasterizer {
     }
     face_.reset(face);
     if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) return true;
+    // Other fonts are reached by converting each character into their own encoding: the
+    // registry of a BDF or PCF font, or an East Asian character map.
+    encoding_ = std::make_unique<FontEncoding>();
+    const char *registry = nullptr, *charset = nullptr;
+    if (FT_Get_BDF_Charset_ID(face, &charset, &registry) == 0 && registry && charset &&
+        face->num_charmaps > 0 && encoding_->ForRegistry(registry, charset)) {
+      return FT_Set_Charmap(face, face->charmaps[0]) == 0;
+    }
+    for (int i = 0; i < face->num_charmaps; ++i) {
+      encoding_ = std::make_unique<FontEncoding>();
+      if (encoding_->ForCharmap(face->charmaps[i]->encoding)) {
+        return FT_Set_Charmap(face, face->charmaps[i]) == 0;
+      }
+    }
     *error = "no Unicode character map (its encoding is " + EncodingOf(face) + ")";
     return false;
+  }
+
+  bool HasGlyph(int32_t code) override {
+    return code >= 1 && code <= 0x10FFFF && GlyphIndex(code) != 0;
   }
 
   bool HasSize(uint32_t em_pixels, std::vector<Strike>* strikes) override {
@@ -92,7 +111,7 @@ class FreeTypeRasterizer : public FaceRasterizer {
     }
     FT_GlyphSlot slot = face_->glyph;
     // A code the face lacks draws its missing-glyph shape, glyph 0.
-    if (FT_Load_Glyph(face_.get(), FT_Get_Char_Index(face_.get(), FT_ULong(code)), kLoadFlags) ||
+    if (FT_Load_Glyph(face_.get(), GlyphIndex(code), kLoadFlags) ||
         (slot->format != FT_GLYPH_FORMAT_BITMAP &&
          FT_Render_Glyph(slot, FT_RENDER_MODE_MONO))) {
       char text[64];
@@ -106,6 +125,12 @@ class FreeTypeRasterizer : public FaceRasterizer {
   }
 
  private:
+  FT_UInt GlyphIndex(int32_t code) {
+    int32_t font_code = code;
+    if (encoding_ && !encoding_->FontCode(uint32_t(code), &font_code)) return 0;
+    return FT_Get_Char_Index(face_.get(), FT_ULong(font_code));
+  }
+
   bool SetSize(uint32_t em_pixels) {
     em_pixels_ = 0;
     if (em_pixels > 0xFFFF || FT_Set_Pixel_Sizes(face_.get(), 0, em_pixels)) return false;
@@ -155,6 +180,7 @@ class FreeTypeRasterizer : public FaceRasterizer {
   LibraryPtr library_;
   std::string font_;  // the font file's bytes, which the face reads from
   FacePtr face_;
+  std::unique_ptr<FontEncoding> encoding_;  // null: the face maps Unicode
   uint32_t em_pixels_ = 0;
   int64_t ascent_ = 0;
 };

@@ -70,6 +70,8 @@ class FaceRasterizer {
   /// True when the face can draw at an em of `em_pixels`; otherwise *strikes lists the sizes
   /// it has (none for an outline face asked for an em FreeType does not take).
   virtual bool HasSize(uint32_t em_pixels, std::vector<Strike>* strikes) = 0;
+  /// True when the face has a glyph of its own for the character `code`.
+  virtual bool HasGlyph(int32_t code) = 0;
   /// Draws the character `code`, followed by a blank, in the face with an em of
   /// `em_pixels`, its reference point at the canvas's top-left corner, on the white
   /// `canvas`; ink outside the canvas is clipped. Codes outside 1..0x10FFFF draw nothing.

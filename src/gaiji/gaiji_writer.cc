@@ -69,23 +69,23 @@ char* GaijiWriter::BeginRow(size_t width) {
   return row;
 }
 
-void GaijiWriter::CellRows(const GlyphCell& cell) {
+void GaijiWriter::CellRows(const uint8_t* cell, int32_t width, int32_t height) {
   const char off = off_char_;
   // Rows go out in slices so that a huge forced width needs no huge buffer; the line end
   // rides with the last slice.
   constexpr int64_t kSlice = 4096;
-  for (int32_t r = 0; r < cell.height; ++r) {
-    const uint8_t* pixels = cell.row(r);
+  for (int32_t r = 0; r < height; ++r) {
+    const uint8_t* pixels = cell + int64_t{r} * width;
     int64_t c = 0;
     do {
-      const int64_t n = std::min<int64_t>(kSlice, cell.width - c);
-      const bool last = c + n == cell.width;
+      const int64_t n = std::min<int64_t>(kSlice, width - c);
+      const bool last = c + n == width;
       char* text = out_->Extend(static_cast<size_t>(n + last));
       // A select rather than a table look-up, so that the compiler can vectorise it.
       for (int64_t i = 0; i < n; ++i) text[i] = pixels[c + i] != 0 ? kInkChar : off;
       if (last) text[n] = '\n';
       c += n;
-    } while (c < cell.width);
+    } while (c < width);
   }
 }
 

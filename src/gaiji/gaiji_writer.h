@@ -36,7 +36,9 @@ class GaijiWriter {
   /// One text-art row; the caller fills `width` bytes and the line end is added.
   char* BeginRow(size_t width);
   /// The cell's glyph rows as text art: non-zero bytes print as ink.
-  void CellRows(const GlyphCell& cell);
+  void CellRows(const GlyphCell& cell) { CellRows(cell.pixels.get(), cell.width, cell.height); }
+  /// Rows of pixels laid out as in a cell.
+  void CellRows(const uint8_t* pixels, int32_t width, int32_t height);
   void MapEntry(int32_t unicode, int32_t eb);
 
  private:

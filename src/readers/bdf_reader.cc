@@ -6,6 +6,7 @@
 
 #include "gaiji/numbers.h"
 #include "readers/text_lines.h"
+#include "readers/wanted_glyphs.h"
 
 namespace karvex {
 
@@ -22,13 +23,14 @@ class BdfReader {
   BdfReader(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
             std::string* err)
       : lines_(text), options_(options), writer_(writer), err_(err),
-        eb_(options.start_eb), unicode_(options.start_unicode) {}
+        wanted_(options.wanted), eb_(options.start_eb), unicode_(options.start_unicode) {}
 
   bool Read() {
     Outcome outcome = Outcome::kGoOn;
     std::string_view line;
     // A failed output ends the work early; the caller reports it.
     while (outcome == Outcome::kGoOn && !writer_->failed() && lines_.Next(&line)) outcome = ReadLine(line);
+    if (wanted_.active()) wanted_.Write(writer_, true, &eb_, options_.missing);
     if (outcome == Outcome::kStop) return false;
     if (options_.header) writer_->Footer();
     // An empty file, a PCF font or a cut download is no BDF font, not an empty one.
@@ -147,9 +149,16 @@ class BdfReader {
   }
 
   Outcome FinishGlyph() {
-    // A glyph outside the range needs no cell, even before FONTBOUNDINGBOX.
-    if (code_ < options_.first_code || code_ > options_.last_code) return Outcome::kGoOn;
+    // A glyph not asked for needs no cell, even before FONTBOUNDINGBOX.
+    if (wanted_.active() ? !wanted_.Wants(code_)
+                         : code_ < options_.first_code || code_ > options_.last_code) {
+      return Outcome::kGoOn;
+    }
     if (!cell_.pixels) return NoBoxYet("bitmap");
+    if (wanted_.active()) {  // written in the order of the characters, at the end
+      wanted_.Keep(code_, cell_);
+      return Outcome::kGoOn;
+    }
     writer_->GlyphOpeningWithCode(code_, eb_, unicode_);
     writer_->CellRows(cell_);
     writer_->GlyphClosing();
@@ -172,6 +181,7 @@ class BdfReader {
   const ReadOptions& options_;
   GaijiWriter* writer_;
   std::string* err_;
+  WantedGlyphs wanted_;
   GlyphCell cell_;
   int32_t box_height_ = 0;
   int64_t box_x_ = 0;
@@ -185,6 +195,25 @@ class BdfReader {
 };
 
 }  // namespace
+
+void BdfCharset(std::string_view text, std::string* registry, std::string* encoding) {
+  LineCursor lines(text);
+  std::string_view line, keyword;
+  while (lines.Next(&line)) {
+    Tokens tokens(line, kDelimiters);
+    if (!tokens.Next(&keyword)) continue;
+    if (keyword == "STARTCHAR") break;
+    std::string* value = keyword == "CHARSET_REGISTRY"   ? registry
+                         : keyword == "CHARSET_ENCODING" ? encoding
+                                                         : nullptr;
+    std::string_view token;
+    if (value && tokens.Next(&token)) {
+      if (token.front() == '"') token.remove_prefix(1);
+      if (!token.empty() && token.back() == '"') token.remove_suffix(1);
+      *value = std::string(token);
+    }
+  }
+}
 
 bool ReadBdf(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
              std::string* err) {

@@ -16,6 +16,10 @@ namespace karvex {
 bool ReadBdf(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
              std::string* err);
 
+/// The font's CHARSET_REGISTRY and CHARSET_ENCODING properties (JISX0208.1983 and 0, say),
+/// without their quotes; empty when the font has none before its first glyph.
+void BdfCharset(std::string_view text, std::string* registry, std::string* encoding);
+
 }  // namespace karvex
 
 #endif  // KARVEX_READERS_BDF_READER_H_

@@ -4,6 +4,7 @@
 
 #include "gaiji/numbers.h"
 #include "readers/text_lines.h"
+#include "readers/wanted_glyphs.h"
 
 namespace karvex {
 
@@ -33,7 +34,7 @@ void FillCell(std::string_view bitmap, GlyphCell* cell, uint32_t* last_byte) {
 }
 
 void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
-                   GaijiWriter* writer) {
+                   WantedGlyphs* wanted, GaijiWriter* writer) {
   // The code is the text up to the first colon after any leading colons.
   size_t code_start = line.find_first_not_of(':');
   size_t colon = line.find(':', code_start);
@@ -47,6 +48,10 @@ void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
   }
   cell->ClearGlyph();
   FillCell(bitmap, cell, &state->last_byte);
+  if (wanted->active()) {  // written in the order of the characters, at the end
+    wanted->Keep(state->code, *cell);
+    return;
+  }
   writer->GlyphOpening(state->eb, state->code);
   writer->CellRows(*cell);
   writer->GlyphClosing();
@@ -83,9 +88,11 @@ bool ReadHex(std::string_view text, const ReadOptions& options, GaijiWriter* wri
   }
   if (options.header) writer->Header(size.width, size.height, options.start_eb);
   HexState state{options.start_eb};
+  WantedGlyphs wanted(options.wanted);
   while (!writer->failed() && lines.Next(&line)) {
-    if (!IsBlankLine(line)) ReadGlyphLine(line, &cell, &state, writer);
+    if (!IsBlankLine(line)) ReadGlyphLine(line, &cell, &state, &wanted, writer);
   }
+  if (wanted.active()) wanted.Write(writer, false, &state.eb, options.missing);
   if (options.header) writer->Footer();
   err->clear();
   return true;

@@ -3,8 +3,15 @@
 #define KARVEX_READERS_READ_OPTIONS_H_
 
 #include <cstdint>
+#include <vector>
 
 namespace karvex {
+
+/// A character that a code-set run asks for, and the code of its glyph in the font.
+struct WantedGlyph {
+  uint32_t code;
+  int32_t font_code;
+};
 
 struct ReadOptions {
   int32_t first_code = 0;          ///< BDF only: lowest code written.
@@ -14,6 +21,11 @@ struct ReadOptions {
   int32_t forced_width = 0;        ///< Cell width when above 0.
   int32_t forced_height = 0;       ///< Cell height when above 0.
   bool header = false;             ///< Wrap the glyphs in the XML header and footer.
+  /// A code-set run: the characters asked for, in ascending order, each written once in that
+  /// order when the font has its glyph, and with its own code in the map. Null: the range.
+  const std::vector<WantedGlyph>* wanted = nullptr;
+  /// A code-set run's characters that the font has no glyph for.
+  std::vector<uint32_t>* missing = nullptr;
 };
 
 }  // namespace karvex

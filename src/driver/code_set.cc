@@ -1,0 +1,68 @@
+#include "driver/code_set.h"
+
+#include <algorithm>
+
+#include "gaiji/charset.h"
+
+namespace karvex {
+
+namespace {
+
+constexpr uint32_t kCodeCount = 0x110000;
+
+// The length of the UTF-8 sequence at text[at] and its code point, or 0 when the bytes are
+// not well-formed UTF-8 (overlong forms, surrogates and codes past 10FFFF included).
+size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* code) {
+  const uint8_t lead = uint8_t(text[at]);
+  const size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3
+                        : lead < 0xF5 ? 4 : 0;
+  if (length == 0 || text.size() - at < length) return 0;
+  uint32_t value = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    const uint8_t next = uint8_t(text[at + i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = value << 6 | (next & 0x3F);
+  }
+  if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) ||
+      (value >= 0xD800 && value < 0xE000) || value >= kCodeCount) {
+    return 0;
+  }
+  *code = value;
+  return length;
+}
+
+}  // namespace
+
+bool CodeSetOfText(std::string_view text, std::vector<uint32_t>* codes, std::string* error) {
+  std::vector<bool> seen(kCodeCount);
+  int64_t line = 1;
+  for (size_t at = 0, length; at < text.size(); at += length) {
+    uint32_t code;
+    if (static_cast<uint8_t>(text[at]) < 0x80) {  // most of a text, by far
+      code = static_cast<uint8_t>(text[at]);
+      length = 1;
+    } else if ((length = DecodeUtf8(text, at, &code)) == 0) {
+      *error = "line " + std::to_string(line) + ": not UTF-8";
+      return false;
+    }
+    line += code == '\n';
+    if (code >= 0x20 && code != 0xFEFF) seen[code] = true;
+  }
+  codes->clear();
+  for (uint32_t code = 0; code < kCodeCount; ++code) {
+    if (seen[code]) codes->push_back(code);
+  }
+  return true;
+}
+
+bool KeepMissingFrom(const std::string& charset, std::vector<uint32_t>* codes) {
+  CharsetConverter converter;
+  if (!converter.Open(charset)) return false;
+  std::string bytes;
+  codes->erase(std::remove_if(codes->begin(), codes->end(),
+                              [&](uint32_t code) { return converter.Convert(code, &bytes); }),
+               codes->end());
+  return true;
+}
+
+}  // namespace karvex
