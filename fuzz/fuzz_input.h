@@ -23,8 +23,9 @@ inline int32_t Bound(int32_t side, int32_t limit) {
 }
 
 /// The BDF and hex targets. Input: flags u8 (bit 0 header, bit 1 map file, bits 2-3
-/// background ' ', '.', '#' or NUL, bit 4 every code), then first code, last code, start EB
-/// code, start Unicode value, forced width and height (i32 each), then the font text.
+/// background ' ', '.', '#' or NUL, bit 4 every code, bit 5 a code set: up to 256 codes
+/// from the first), then first code, last code, start EB code, start Unicode value, forced
+/// width and height (i32 each), then the font text.
 template <typename Reader>
 int RunReader(Reader reader, const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);
@@ -37,6 +38,13 @@ int RunReader(Reader reader, const uint8_t* data, size_t size) {
   o.header = flags & 1;
   o.first_code = flags & 16 ? INT32_MIN : o.first_code;
   o.last_code = flags & 16 ? INT32_MAX : o.last_code;
+  std::vector<WantedGlyph> wanted;
+  for (int64_t code = o.first_code; flags & 32 && code <= o.last_code && wanted.size() < 256;) {
+    wanted.push_back({uint32_t(code), int32_t(code++)});
+  }
+  std::vector<uint32_t> missing;
+  o.wanted = flags & 32 ? &wanted : nullptr;
+  o.missing = &missing;
   o.forced_width = Bound(o.forced_width, 64);
   o.forced_height = Bound(o.forced_height, 64);
   OutputStream out, map;

@@ -34,7 +34,7 @@ size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* code) {
 }  // namespace
 
 bool CodeSetOfText(std::string_view text, std::vector<uint32_t>* codes, std::string* error) {
-  std::vector<bool> seen(kCodeCount);
+  std::vector<uint64_t> seen(kCodeCount / 64);  // a bit per code
   int64_t line = 1;
   for (size_t at = 0, length; at < text.size(); at += length) {
     uint32_t code;
@@ -46,11 +46,13 @@ bool CodeSetOfText(std::string_view text, std::vector<uint32_t>* codes, std::str
       return false;
     }
     line += code == '\n';
-    if (code >= 0x20 && code != 0xFEFF) seen[code] = true;
+    if (code >= 0x20 && code != 0xFEFF) seen[code / 64] |= uint64_t{1} << (code % 64);
   }
   codes->clear();
-  for (uint32_t code = 0; code < kCodeCount; ++code) {
-    if (seen[code]) codes->push_back(code);
+  for (uint32_t word = 0; word < seen.size(); ++word) {
+    for (uint64_t bits = seen[word]; bits != 0; bits &= bits - 1) {
+      codes->push_back(word * 64 + uint32_t(__builtin_ctzll(bits)));
+    }
   }
   return true;
 }
