@@ -61,8 +61,8 @@ class FreeTypeRasterizer : public FaceRasterizer {
   FreeTypeRasterizer(LibraryPtr library, std::string font)
       : library_(std::move(library)), font_(std::move(font)) {}
 
-  /// Opens face `index` of the font; false with *error set when it is no font FreeType reads
-  /// or has no Unicode character map.
+  /// Opens face `index` of the font; false with *error set when it is no font FreeType reads,
+  /// or maps neither Unicode nor an encoding that characters convert into.
   bool Open(int index, std::string* error) {
     FT_Face face = nullptr;
     if (FT_New_Memory_Face(library_.get(), reinterpret_cast<const FT_Byte*>(font_.data()),

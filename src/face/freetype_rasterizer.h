@@ -9,9 +9,11 @@
 
 namespace karvex {
 
-/// Opens a face for drawing: `name` is a font file FreeType can open, or else a family
-/// name that fontconfig matches. When the best match has no family of that name (case
-/// ignored), *notice says which face stands in. Null with *error when nothing opens.
+/// Opens a face for drawing. A name with a "/" in it, or that names something that exists,
+/// is a font file (packed with gzip or compress too), and nothing stands in for it; any
+/// other name is a family that fontconfig matches, and when the best match has no family
+/// of that name (case ignored), *notice says which face stands in. Null with *error (the
+/// system's reason, "not a font file", ...) when no face opens.
 std::unique_ptr<FaceRasterizer> OpenFreeTypeFace(const std::string& name, std::string* notice,
                                                  std::string* error);
 
