@@ -276,7 +276,7 @@ int Run(const RunOptions& options, const RunIo& io) {
     bool ok = io.read_file(options.source, &text, &error);
     if (ok && set && bdf) {
       ok = WantedOfBdf(text, set.get(), &wanted, &error);
-    } else if (set) {  // a .hex file's codes are Unicode
+    } else if (ok && set) {  // a .hex file's codes are Unicode
       for (uint32_t code : set->codes) wanted.push_back({code, int32_t(code)});
     }
     if (!ok || !(bdf ? ReadBdf : ReadHex)(text, read, &writer, &error)) {
@@ -285,11 +285,11 @@ int Run(const RunOptions& options, const RunIo& io) {
   } else {
     RunFace(options, io, set.get(), &writer, &failure);
   }
-  if (set && !set->missing.empty()) failure.Set(options.source, MissingMessage(set->missing));
   if (!io.out->Flush()) failure.Set("standard output", std::strerror(io.out->error()));
   if (map && !Finish(map.get(), std::move(map_file))) {
     failure.Set(options.map_name, std::strerror(errno));
   }
+  if (set && !set->missing.empty()) failure.Set(options.source, MissingMessage(set->missing));
   return Report(failure, io);
 }
 
