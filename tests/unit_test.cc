@@ -9,6 +9,7 @@
 #include "driver/code_set.h"
 #include "driver/options.h"
 #include "gaiji/glyph_cell.h"
+#include "gaiji/output_stream.h"
 #include "gaiji/numbers.h"
 
 namespace karvex {
@@ -36,6 +37,22 @@ TEST(NumbersTest, ReadAsTheCLibraryReads) {
     ASSERT_EQ(ScanDecimal(text), std::atoi(text.c_str())) << '"' << text << '"';
   }
   EXPECT_EQ(ScanDecimal("-99999999999"), INT32_MIN);  // clamped where atoi is undefined
+}
+
+TEST(OutputStreamTest, TextOfAnySizeReachesTheFileInOrder) {
+  FILE* file = std::tmpfile();
+  OutputStream out(file);
+  std::string expected;
+  for (size_t size : {5, 70001, 65536, 3}) {  // past a block, text goes to the file at once
+    expected += std::string(size, char('a' + expected.size() % 26));
+    out.Write(std::string_view(expected).substr(expected.size() - size));
+  }
+  ASSERT_TRUE(out.Flush());
+  std::string written(expected.size() + 1, '\0');
+  std::rewind(file);
+  written.resize(std::fread(&written[0], 1, written.size(), file));
+  std::fclose(file);
+  EXPECT_TRUE(written == expected);
 }
 
 TEST(GlyphCellTest, SizeClassAndEbCodeRules) {
