@@ -27,10 +27,6 @@ class OutputStream {
     std::memcpy(data_.get() + size_, text.data(), text.size());
     size_ += text.size();
   }
-  void Put(char c) {
-    if (size_ == capacity_) MakeRoom(1);
-    data_[size_++] = c;
-  }
   /// Appends `n` bytes for the caller to fill in place; valid until the next call.
   char* Extend(size_t n) {
     if (n > capacity_ - size_) MakeRoom(n);
