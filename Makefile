@@ -59,7 +59,7 @@ fuzz: setup
 	@cd $(FUZZ_BUILD) && mkdir -p seeds/bdf seeds/hex $(addprefix seeds/,$(FUZZ_TARGETS)) && \
 	for font in shnm8x16r b10 a18rk unifont; do \
 	  { $(FUZZ_FIELDS); pcf2bdf /usr/share/fonts/X11/misc/$$font.pcf.gz | \
-	    awk '{ print } /^ENDCHAR/ && NR > 2000 { exit }'; echo ENDFONT; } > seeds/bdf/$$font; \
+	    awk '{ print } /^ENDCHAR/ && NR > 300 { exit }'; echo ENDFONT; } > seeds/bdf/$$font; \
 	done && \
 	{ $(FUZZ_FIELDS); echo '16 16'; grep -E '^(004|306)' /usr/share/unifont/unifont.hex; } > seeds/hex/unifont
 	@status=0; for t in $(FUZZ_TARGETS); do \
