@@ -50,7 +50,9 @@ bool FontEncoding::ForRegistry(std::string_view registry, std::string_view encod
   if (StartsWithNoCase(registry, "ISO8859")) {
     return Open("ISO-8859-" + std::string(encoding), Form::kOneByte);
   }
-  return Open(std::string(registry) + "-" + std::string(encoding), Form::kBytes);
+  // Others by name: KOI8 and R as KOI8-R, or the registry alone (BIG5 and 0 as BIG5).
+  return Open(std::string(registry) + "-" + std::string(encoding), Form::kBytes) ||
+         Open(std::string(registry), Form::kBytes);
 }
 
 bool FontEncoding::ForCharmap(uint32_t tag) {
