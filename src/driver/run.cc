@@ -173,12 +173,13 @@ void RunFace(const RunOptions& options, const RunIo& io, CodeSet* set, GaijiWrit
 // Reads the characters of --codes, or takes the codes of the range that are characters,
 // and keeps those --missing-from names a set without; false with *failure set.
 bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failure* failure) {
+  const bool input = options.codes_file == "-";
+  const std::string name = input ? "standard input" : options.codes_file;
   if (!options.codes_file.empty()) {
-    const bool input = options.codes_file == "-";
     std::string text, error;
     if (!io.read_file(input ? "/dev/stdin" : options.codes_file, &text, &error) ||
         !CodeSetOfText(text, &set->codes, &error)) {
-      failure->Set(input ? "standard input" : options.codes_file, error);
+      failure->Set(name, error);
       return false;
     }
   } else {
@@ -192,8 +193,8 @@ bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failu
     return false;
   }
   if (set->codes.empty()) {  // not a fault: the book needs no gaiji
-    const std::string& name = options.codes_file.empty() ? options.source : options.codes_file;
-    std::fprintf(io.diagnostics, "karvex: %s: %s; nothing to write\n", name.c_str(),
+    std::fprintf(io.diagnostics, "karvex: %s: %s; nothing to write\n",
+                 (name.empty() ? options.source : name).c_str(),
                  options.missing_from.empty() ? "no characters"
                  : ("every character is in " + options.missing_from).c_str());
   }

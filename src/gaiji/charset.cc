@@ -18,6 +18,7 @@ CharsetConverter::~CharsetConverter() {
 }
 
 bool CharsetConverter::Open(const std::string& charset) {
+  if (iconv_ != reinterpret_cast<iconv_t>(-1)) iconv_close(iconv_);
   iconv_ = iconv_open(charset.c_str(), "UTF-32LE");
   return iconv_ != reinterpret_cast<iconv_t>(-1);
 }
