@@ -10,7 +10,7 @@ packages="
   python3 python3-pil libxml2-utils valgrind hyperfine time man-db groff-base mandoc ncompress
   unifont unifont-bin fonts-unifont xfonts-unifont
   xfonts-shinonome xfonts-intl-japanese xfonts-efont-unicode xfonts-75dpi xfonts-utils pcf2bdf
-  fonts-dejavu-core fonts-ipafont-gothic manpages-ja
+  fonts-dejavu-core fonts-ipafont-gothic fonts-wqy-microhei manpages-ja
 "
 
 missing=""

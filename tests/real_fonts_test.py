@@ -172,6 +172,8 @@ DIGESTS = [
     ((DPI75 + "timR24.pcf.gz", "0", "7FFFFFFF"), "768ceb3b74e6a6c9"),
     (("IPAGothic", "3041", "3093", "-x=24", "-y=24"), "dcc1ee7f01159ab7"),
     (("/usr/share/fonts/opentype/unifont/unifont_upper.otf", "1F300", "1F64F"), "1885beca442819fe"),
+    # The second face of a font collection, found by family name.
+    (("WenQuanYi Micro Hei Mono", "20", "7E"), "5d12fd85b1999d11"),
 ]
 
 if __name__ == "__main__":
