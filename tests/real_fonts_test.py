@@ -5,6 +5,7 @@ against a BDF geometry decoder (X11 fonts), or that only a change of rendering a
 import gzip
 import hashlib
 import os
+import shutil
 import subprocess
 import tempfile
 import time
@@ -129,6 +130,20 @@ class RealFontsTest(unittest.TestCase):
             self.assertEqual((p.returncode, out), (0, b'<fontData ebcode="A121" unicode="41">\n'
                                                       b'########\n</fontData>\n'))
 
+    def test_unreadable_font_file(self):
+        # Root reads a mode-000 file, so root runs the tool as nobody, from a folder nobody
+        # may enter.
+        with tempfile.TemporaryDirectory() as tmp:
+            os.chmod(tmp, 0o755)
+            font, tool = tmp + "/f.ttf", tmp + "/karvex"
+            shutil.copy("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", font)
+            shutil.copy(KARVEX, tool)
+            os.chmod(font, 0)
+            nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+            p = subprocess.run(nobody * (os.getuid() == 0) + [tool, font, "41"],
+                               capture_output=True)
+            self.assertEqual((p.returncode, p.stdout, p.stderr),
+                             (2, b"", b"karvex: %s: Permission denied\n" % font.encode()))
 
     def test_codes_of_a_real_text(self):
         # The xz manual page of manpages-ja, read from standard input: its characters, and
