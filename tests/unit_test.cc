@@ -36,6 +36,13 @@ TEST(NumbersTest, ReadAsTheCLibraryReads) {
     }
     ASSERT_EQ(ScanDecimal(text), std::atoi(text.c_str())) << '"' << text << '"';
   }
+  // Past the int32 range a decimal clamps to its end, as the Windows C library's atoi does.
+  for (std::string_view text : {"2147483647", "2147483648", "99999999999"}) {
+    EXPECT_EQ(ScanDecimal(text), INT32_MAX) << text;
+  }
+  for (std::string_view text : {"-2147483648", "-2147483649", "-99999999999"}) {
+    EXPECT_EQ(ScanDecimal(text), INT32_MIN) << text;
+  }
 }
 
 TEST(OutputStreamTest, TextPastABlockGoesToTheFileInOrder) {
