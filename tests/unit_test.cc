@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 #include <sstream>
+#include <utility>
 
 #include "driver/code_set.h"
 #include "driver/options.h"
@@ -37,12 +38,10 @@ TEST(NumbersTest, ReadAsTheCLibraryReads) {
     ASSERT_EQ(ScanDecimal(text), std::atoi(text.c_str())) << '"' << text << '"';
   }
   // Past the int32 range a decimal clamps to its end, as the Windows C library's atoi does.
-  for (std::string_view text : {"2147483647", "2147483648", "99999999999"}) {
-    EXPECT_EQ(ScanDecimal(text), INT32_MAX) << text;
-  }
-  for (std::string_view text : {"-2147483648", "-2147483649", "-99999999999"}) {
-    EXPECT_EQ(ScanDecimal(text), INT32_MIN) << text;
-  }
+  const std::pair<std::string_view, int32_t> clamped[] = {
+      {"2147483647", INT32_MAX},  {"2147483648", INT32_MAX},  {"99999999999", INT32_MAX},
+      {"-2147483648", INT32_MIN}, {"-2147483649", INT32_MIN}, {"-99999999999", INT32_MIN}};
+  for (const auto& [text, value] : clamped) EXPECT_EQ(ScanDecimal(text), value) << text;
 }
 
 TEST(OutputStreamTest, TextPastABlockGoesToTheFileInOrder) {
