@@ -30,7 +30,7 @@ struct FakeFace : FaceRasterizer {
     strikes->push_back({600, 300});
     return em <= 600;
   }
-  bool Draw(int32_t, uint32_t em, MonoCanvas* c, std::string* error) override {
+  bool Draw(int32_t, uint32_t em, MonoCanvas* c, InkBox*, std::string* error) override {
     for (uint32_t i = 0; i < std::min({em, c->width, c->height}); ++i) c->SetInk(i, i);
     *error = "no such size";
     return em <= 600;

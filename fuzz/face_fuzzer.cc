@@ -1,9 +1,9 @@
 // The face outputs over FreeType. Input: face u8 (DejaVu Sans, Unifont, IPAGothic, a PCF
 // file), flags u8 (bit 0 BMP, bit 1 code mod 0x30000), background u8, then code, width,
 // height, row offset and EB code, u32 each, little-endian.
-#include "face/bmp_export.h"
-#include "face/face_text_dump.h"
+#include "face/face_source.h"
 #include "face/freetype_rasterizer.h"
+#include "gaiji/bmp_exporter.h"
 #include "fuzz_input.h"
 
 using namespace karvex;
@@ -24,16 +24,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t v[5];
   for (uint32_t& field : v) field = fuzz::Take<uint32_t>(&in);
   const int32_t code = int32_t(flags & 2 ? v[0] % 0x30000 : v[0]);
-  MonoCanvas canvas;
+  FaceDrawing drawing;
   OutputStream out;
   GaijiWriter writer(&out, nullptr, off == '\n' ? ' ' : char(off));
   std::string error;
+  FaceView view;
   BmpGeometry g;
   if (!(flags & 1)) {
-    FaceTextDump(code, v[1], v[2], int32_t(v[4]), v[3], face, &canvas, &writer, &error);
-  } else if (BmpGeometryFor(fuzz::Bound(v[1], 1024), fuzz::Bound(v[2], 1024), &g)) {
-    DrawForBmp(code, g, face, &canvas, &error);
-    WriteBmp(canvas, g, &out);
+    view = FaceTextDump(v[1], v[2], v[3]);
+  } else if (!BmpView(fuzz::Bound(v[1], 1024), fuzz::Bound(v[2], 1024), &view)) {
+    return 0;
+  }
+  drawing.Draw(face, code, view, &error);
+  Glyph glyph;
+  glyph.code = glyph.unicode = code;
+  glyph.eb = int32_t(v[4]);
+  glyph.picture[0] = drawing.picture();
+  if (!(flags & 1)) {
+    writer.Put(glyph);
+  } else if (BmpGeometryFor(view.columns, view.rows, &g)) {
+    WriteBmp(glyph.picture[0], g, &out);
     if (out.text().size() != g.file_size) std::abort();  // the size readers rely on
   }
   return 0;

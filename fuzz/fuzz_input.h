@@ -31,29 +31,29 @@ int RunReader(Reader reader, const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);
   const uint8_t flags = Take<uint8_t>(&in);
   ReadOptions o;
-  for (int32_t* field : {&o.first_code, &o.last_code, &o.start_eb, &o.start_unicode,
+  int32_t start_eb;
+  for (int32_t* field : {&o.first_code, &o.last_code, &start_eb, &o.start_unicode,
                          &o.forced_width, &o.forced_height}) {
     *field = Take<int32_t>(&in);
   }
-  o.header = flags & 1;
   o.first_code = flags & 16 ? INT32_MIN : o.first_code;
   o.last_code = flags & 16 ? INT32_MAX : o.last_code;
   std::vector<WantedGlyph> wanted;
   for (int64_t code = o.first_code; flags & 32 && code <= o.last_code && wanted.size() < 256;) {
     wanted.push_back({uint32_t(code), int32_t(code++)});
   }
-  std::vector<uint32_t> missing;
   o.wanted = flags & 32 ? &wanted : nullptr;
-  o.missing = &missing;
   o.forced_width = Bound(o.forced_width, 64);
   o.forced_height = Bound(o.forced_height, 64);
   OutputStream out, map;
-  GaijiWriter writer(&out, flags & 2 ? &map : nullptr, " .#\0"[(flags >> 2) & 3]);
+  const bool header = flags & 1;
+  GaijiWriter writer(&out, flags & 2 ? &map : nullptr, " .#\0"[(flags >> 2) & 3], header);
+  GlyphStream stream(start_eb, {&writer});
   std::string error = "left over", text, footer = "</fontSet>\n</gaijiData>\n";
-  const bool ok = reader(in, o, &writer, &error);
+  const bool ok = reader(in, o, &stream, &error);
   text = out.text();
   if (ok != error.empty()) std::abort();  // a failure says why, a success says nothing
-  if (ok && o.header && text.rfind(footer) != text.size() - footer.size()) std::abort();
+  if (ok && header && text.rfind(footer) != text.size() - footer.size()) std::abort();
   return 0;
 }
 

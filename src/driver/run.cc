@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "driver/code_set.h"
-#include "face/bmp_export.h"
-#include "face/face_text_dump.h"
+#include "face/face_source.h"
+#include "gaiji/bmp_exporter.h"
 #include "gaiji/charset.h"
 #include "gaiji/gaiji_writer.h"
 #include "readers/bdf_reader.h"
@@ -22,18 +22,6 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-// The first thing that went wrong in a run: what it concerns, and why.
-struct Failure {
-  std::string name;
-  std::string reason;
-  bool happened() const { return !reason.empty(); }
-  void Set(const std::string& what, const std::string& why) {
-    if (!happened()) *this = Failure{what, why};
-  }
-};
-
-// Face runs with more codes than this show how far they are, where io.progress is set.
-constexpr uint64_t kLongRun = 4096;
 // Code sets hold characters: codes 0 to 10FFFF but the surrogates.
 constexpr int64_t kLastCharacter = 0x10FFFF;
 
@@ -68,35 +56,6 @@ bool Finish(OutputStream* stream, FilePtr file) {
   return ok;
 }
 
-void ExportBmp(int32_t code, uint32_t width, uint32_t height, const std::string& face_name,
-               FaceRasterizer* face, MonoCanvas* canvas, const RunIo& io, Failure* failure) {
-  char name[16];
-  std::snprintf(name, sizeof name, "%04X.bmp", static_cast<uint32_t>(code));
-  BmpGeometry geometry;
-  if (!BmpGeometryFor(width, height, &geometry)) {
-    failure->Set(name, "a " + std::to_string(int32_t(width)) + "x" +
-                           std::to_string(int32_t(height)) + " cell gives no BMP picture");
-    return;
-  }
-  // A picture the face could not draw is not written: a blank file would pass for one.
-  std::string error;
-  if (!DrawForBmp(code, geometry, face, canvas, &error)) {
-    failure->Set(face_name, error);
-    return;
-  }
-  FilePtr file(io.create_file(name));
-  if (!file) {
-    failure->Set(name, std::strerror(errno));
-    return;
-  }
-  // The stream below collects the whole file; the FILE needs no buffer of its own, and
-  // without one it skips the fstat that sizing a buffer costs for each of many files.
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  OutputStream stream(file.get());
-  WriteBmp(*canvas, geometry, &stream);
-  if (!Finish(&stream, std::move(file))) failure->Set(name, std::strerror(errno));
-}
-
 // Names the sizes a bitmap face has instead of the one asked for, and the options for the
 // first of them that the output can use (a BMP picture's sides are multiples of 8).
 std::string NoSizeMessage(uint32_t em, const std::vector<Strike>& strikes, bool bmp) {
@@ -111,15 +70,14 @@ std::string NoSizeMessage(uint32_t em, const std::vector<Strike>& strikes, bool 
   return "no " + std::to_string(em) + "-pixel size" + sizes + hint;
 }
 
-// A code-set run: its characters in ascending order, and those the source lacks.
+// A code-set run's characters, in ascending order.
 struct CodeSet {
   std::vector<uint32_t> codes;
-  std::vector<uint32_t> missing;
 };
 
 // Dumps or exports every code of the range, or of the code set, from the named face.
-void RunFace(const RunOptions& options, const RunIo& io, CodeSet* set, GaijiWriter* writer,
-             Failure* failure) {
+void RunFace(const RunOptions& options, const RunIo& io, const CodeSet* set,
+             GlyphStream* stream, Failure* failure) {
   std::string notice, error;
   std::unique_ptr<FaceRasterizer> face = io.open_face(options.source, &notice, &error);
   if (!face) {
@@ -127,47 +85,29 @@ void RunFace(const RunOptions& options, const RunIo& io, CodeSet* set, GaijiWrit
     return;
   }
   if (!notice.empty()) std::fprintf(io.diagnostics, "karvex: %s\n", notice.c_str());
-  const int32_t width = options.cell_width == 0 ? 16 : options.cell_width;
-  const int32_t height = options.cell_height == 0 ? 16 : options.cell_height;
-  // 64-bit, so that a last code of 0x7FFFFFFF ends the loop.
-  const int64_t first = options.first_code, last = options.last_code;
-  const uint64_t total = set ? set->codes.size() : first <= last ? uint64_t(last - first + 1) : 0;
-  // A bitmap face without the size would give blank glyphs only: it is refused up front.
-  BmpGeometry geometry;
-  const uint32_t em = !options.bmp_mode() ? TextDumpEm(uint32_t(width), uint32_t(height))
-                      : BmpGeometryFor(uint32_t(width), uint32_t(height), &geometry)
-                          ? std::max(geometry.width, geometry.height)
-                          : 0;
-  std::vector<Strike> strikes;
-  if (total > 0 && em != 0 && !face->HasSize(em, &strikes)) {
-    failure->Set(options.source, NoSizeMessage(em, strikes, options.bmp_mode()));
+  FaceRun run;
+  run.width = options.cell_width == 0 ? 16 : options.cell_width;
+  run.height = options.cell_height == 0 ? 16 : options.cell_height;
+  run.first_code = options.first_code;
+  run.last_code = options.last_code;
+  run.codes = set ? &set->codes : nullptr;
+  run.start_unicode = uint32_t(options.start_unicode);
+  run.progress = io.progress;
+  const bool some = set ? !set->codes.empty() : run.first_code <= run.last_code;
+  if (!options.bmp_mode()) {
+    run.view = FaceTextDump(uint32_t(run.width), uint32_t(run.height), uint32_t(options.row_offset));
+  } else if (!BmpView(uint32_t(run.width), uint32_t(run.height), &run.view)) {
+    failure->Set(options.source, "a " + std::to_string(run.width) + "x" +
+                                     std::to_string(run.height) + " cell gives no BMP picture");
     return;
   }
-  if (options.header) writer->Header(width, height, options.start_eb);
-  int32_t eb = options.start_eb;
-  uint32_t unicode = static_cast<uint32_t>(options.start_unicode);
-  MonoCanvas canvas;
-  const bool progress = io.progress && total > kLongRun;
-  uint64_t done = 0;
-  for (; done < total && !writer->failed(); ++done) {
-    const int32_t code = set ? int32_t(set->codes[done]) : int32_t(first + int64_t(done));
-    if (progress) io.progress(done, total, false);
-    if (set && !face->HasGlyph(code)) {  // a character of the set gets a glyph of its own
-      set->missing.push_back(uint32_t(code));
-      continue;
-    }
-    if (options.bmp_mode()) {
-      ExportBmp(code, uint32_t(width), uint32_t(height), options.source, face.get(), &canvas,
-                io, failure);
-    } else if (!FaceTextDump(code, uint32_t(width), uint32_t(height), eb,
-                             uint32_t(options.row_offset), face.get(), &canvas, writer, &error)) {
-      failure->Set(options.source, error);  // the blank block stands; the run says so
-    }
-    writer->MapEntry(set ? code : static_cast<int32_t>(unicode++), eb);
-    eb = NextEbCode(eb);
+  // A bitmap face without the size would give blank glyphs only: it is refused up front.
+  std::vector<Strike> strikes;
+  if (some && !face->HasSize(run.view.em, &strikes)) {
+    failure->Set(options.source, NoSizeMessage(run.view.em, strikes, options.bmp_mode()));
+    return;
   }
-  if (progress) io.progress(done, total, true);
-  if (options.header) writer->Footer();
+  ReadFace(face.get(), options.source, run, stream, failure);
 }
 
 // Reads the characters of --codes, or takes the codes of the range that are characters,
@@ -203,7 +143,7 @@ bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failu
 
 // What a BDF font asks of a code-set run: the font's code of each character, through its
 // own encoding when that is not Unicode; characters it has no code for are missing.
-bool WantedOfBdf(std::string_view font, CodeSet* set, std::vector<WantedGlyph>* wanted,
+bool WantedOfBdf(std::string_view font, const CodeSet& set, std::vector<WantedGlyph>* wanted,
                  std::string* error) {
   std::string registry, charset;
   BdfCharset(font, &registry, &charset);
@@ -213,13 +153,10 @@ bool WantedOfBdf(std::string_view font, CodeSet* set, std::vector<WantedGlyph>* 
     *error = "its encoding " + registry + "-" + charset + " is none the C library converts to";
     return false;
   }
-  for (uint32_t code : set->codes) {
+  for (uint32_t code : set.codes) {
     int32_t font_code = int32_t(code);
-    if (unicode || encoding.FontCode(code, &font_code)) {
-      wanted->push_back({code, font_code});
-    } else {
-      set->missing.push_back(code);
-    }
+    const bool in_font = unicode || encoding.FontCode(code, &font_code);
+    wanted->push_back({code, font_code, in_font});
   }
   return true;
 }
@@ -257,40 +194,39 @@ int Run(const RunOptions& options, const RunIo& io) {
     }
     map = std::make_unique<OutputStream>(map_file.get());
   }
-  GaijiWriter writer(io.out, map.get(), options.off_char);
+  GaijiWriter writer(io.out, map.get(), options.off_char, options.header, !options.bmp_mode());
+  BmpExporter bmp(io.create_file, &failure);
+  std::vector<GlyphOutput*> outputs = {&writer};
+  if (options.bmp_mode()) outputs.push_back(&bmp);
+  GlyphStream stream(options.start_eb, outputs);
   const bool bdf = HasSuffix(options.source, ".bdf");
   if (bdf || HasSuffix(options.source, ".hex")) {
     ReadOptions read;
     read.first_code = options.first_code;
     read.last_code = options.last_code;
-    read.start_eb = options.start_eb;
     read.start_unicode = options.start_unicode;
     read.forced_width = options.cell_width;
     read.forced_height = options.cell_height;
-    read.header = options.header;
     std::vector<WantedGlyph> wanted;
-    if (set) {
-      read.wanted = &wanted;
-      read.missing = &set->missing;
-    }
+    if (set) read.wanted = &wanted;
     std::string text, error;
     bool ok = io.read_file(options.source, &text, &error);
     if (ok && set && bdf) {
-      ok = WantedOfBdf(text, set.get(), &wanted, &error);
+      ok = WantedOfBdf(text, *set, &wanted, &error);
     } else if (ok && set) {  // a .hex file's codes are Unicode
       for (uint32_t code : set->codes) wanted.push_back({code, int32_t(code)});
     }
-    if (!ok || !(bdf ? ReadBdf : ReadHex)(text, read, &writer, &error)) {
+    if (!ok || !(bdf ? ReadBdf : ReadHex)(text, read, &stream, &error)) {
       failure.Set(options.source, error);
     }
   } else {
-    RunFace(options, io, set.get(), &writer, &failure);
+    RunFace(options, io, set.get(), &stream, &failure);
   }
   if (!io.out->Flush()) failure.Set("standard output", std::strerror(io.out->error()));
   if (map && !Finish(map.get(), std::move(map_file))) {
     failure.Set(options.map_name, std::strerror(errno));
   }
-  if (set && !set->missing.empty()) failure.Set(options.source, MissingMessage(set->missing));
+  if (!stream.lacking().empty()) failure.Set(options.source, MissingMessage(stream.lacking()));
   return Report(failure, io);
 }
 

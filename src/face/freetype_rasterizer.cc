@@ -103,7 +103,9 @@ class FreeTypeRasterizer : public FaceRasterizer {
     return false;
   }
 
-  bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas, std::string* error) override {
+  bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas, InkBox* ink,
+            std::string* error) override {
+    *ink = InkBox();
     if (code < 1 || code > 0x10FFFF || em_pixels == 0) return true;
     if (em_pixels != em_pixels_ && !SetSize(em_pixels)) {
       *error = "the face has no size of " + std::to_string(em_pixels) + " pixels";
@@ -120,7 +122,8 @@ class FreeTypeRasterizer : public FaceRasterizer {
       *error = text;
       return false;
     }
-    Blit(slot->bitmap, int64_t{slot->bitmap_left}, int64_t{ascent_} - slot->bitmap_top, canvas);
+    Blit(slot->bitmap, int64_t{slot->bitmap_left}, int64_t{ascent_} - slot->bitmap_top, canvas,
+         ink);
     return true;
   }
 
@@ -152,22 +155,40 @@ class FreeTypeRasterizer : public FaceRasterizer {
     return true;
   }
 
-  // Copies the glyph's ink onto the canvas with its top-left pixel at (left, top).
-  static void Blit(const FT_Bitmap& bitmap, int64_t left, int64_t top, MonoCanvas* canvas) {
+  // Copies the glyph's ink onto the canvas with its top-left pixel at (left, top), and
+  // finds where all of its ink lies, on the canvas or not.
+  static void Blit(const FT_Bitmap& bitmap, int64_t left, int64_t top, MonoCanvas* canvas,
+                   InkBox* ink) {
     const int64_t rows = bitmap.rows, columns = bitmap.width;
     const int64_t pitch = bitmap.pitch;
-    for (int64_t y = std::max<int64_t>(0, -top); y < rows && top + y < canvas->height; ++y) {
+    int64_t first = columns, last = -1, top_row = rows, bottom_row = -1;
+    for (int64_t y = 0; y < rows; ++y) {
       const uint8_t* row = pitch >= 0 ? bitmap.buffer + y * pitch
                                       : bitmap.buffer + (rows - 1 - y) * -pitch;
+      const bool on_canvas = top + y >= 0 && top + y < canvas->height;
       if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {  // the usual case: whole bytes
-        canvas->InkRow(row, columns, left, uint32_t(top + y));
+        if (on_canvas) canvas->InkRow(row, columns, left, uint32_t(top + y));
+        for (int64_t j = 0; j < (columns + 7) / 8; ++j) {
+          if (row[j] == 0) continue;
+          first = std::min<int64_t>(first, 8 * j + __builtin_clz(row[j]) - 24);
+          last = std::max<int64_t>(last, 8 * j + 7 - __builtin_ctz(row[j]));
+          top_row = std::min(top_row, y);
+          bottom_row = y;
+        }
         continue;
       }
-      for (int64_t x = std::max<int64_t>(0, -left); x < columns && left + x < canvas->width;
-           ++x) {
-        if (IsInk(bitmap, row, x)) canvas->SetInk(uint32_t(left + x), uint32_t(top + y));
+      for (int64_t x = 0; x < columns; ++x) {
+        if (!IsInk(bitmap, row, x)) continue;
+        if (on_canvas && left + x >= 0 && left + x < canvas->width) {
+          canvas->SetInk(uint32_t(left + x), uint32_t(top + y));
+        }
+        first = std::min(first, x);
+        last = std::max(last, x);
+        top_row = std::min(top_row, y);
+        bottom_row = y;
       }
     }
+    if (last >= 0) *ink = InkBox{left + first, top + top_row, left + last + 1, top + bottom_row + 1};
   }
 
   static bool IsInk(const FT_Bitmap& bitmap, const uint8_t* row, int64_t x) {

@@ -58,6 +58,13 @@ struct MonoCanvas {
   }
 };
 
+/// Where a drawn glyph's ink lies on the canvas, inside it or not: columns left..right - 1
+/// and rows top..bottom - 1; empty when the glyph has no ink.
+struct InkBox {
+  int64_t left = 0, top = 0, right = 0, bottom = 0;
+  bool empty() const { return right <= left; }
+};
+
 /// A size a bitmap face has: its em and the width of its average glyph, in pixels.
 struct Strike {
   uint32_t em;
@@ -74,11 +81,11 @@ class FaceRasterizer {
   virtual bool HasGlyph(int32_t code) = 0;
   /// Draws the character `code`, followed by a blank, in the face with an em of
   /// `em_pixels`, its reference point at the canvas's top-left corner, on the white
-  /// `canvas`; ink outside the canvas is clipped. Codes outside 1..0x10FFFF draw nothing.
-  /// False, with *error set and nothing drawn, when the face cannot draw the character
-  /// at that size (a bitmap font without that size, an em past what the face takes, a
-  /// glyph that does not load).
-  virtual bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas,
+  /// `canvas`; ink outside the canvas is clipped, and *ink says where all of it lies.
+  /// Codes outside 1..0x10FFFF draw nothing. False, with *error set and nothing drawn,
+  /// when the face cannot draw the character at that size (a bitmap font without that
+  /// size, an em past what the face takes, a glyph that does not load).
+  virtual bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas, InkBox* ink,
                     std::string* error) = 0;
 };
 

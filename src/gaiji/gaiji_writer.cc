@@ -63,10 +63,18 @@ void GaijiWriter::GlyphOpeningWithCode(int32_t code, int32_t eb, int32_t unicode
 
 void GaijiWriter::GlyphClosing() { out_->Write("</fontData>\n"); }
 
-char* GaijiWriter::BeginRow(size_t width) {
-  char* row = out_->Extend(width + 1);
-  row[width] = '\n';
-  return row;
+void GaijiWriter::Put(const Glyph& glyph) {
+  if (blocks_) {
+    if (glyph.with_code) {
+      GlyphOpeningWithCode(glyph.code, glyph.eb, glyph.unicode);
+    } else {
+      GlyphOpening(glyph.eb, glyph.unicode);
+    }
+    const Bitmap& picture = glyph.picture[0];
+    CellRows(picture.pixels, picture.width, picture.height);
+    GlyphClosing();
+  }
+  MapEntry(glyph.map_unicode, glyph.eb);
 }
 
 void GaijiWriter::CellRows(const uint8_t* cell, int32_t width, int32_t height) {

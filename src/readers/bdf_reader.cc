@@ -20,19 +20,19 @@ enum class Outcome { kGoOn, kEnd, kStop };
 
 class BdfReader {
  public:
-  BdfReader(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
+  BdfReader(std::string_view text, const ReadOptions& options, GlyphStream* stream,
             std::string* err)
-      : lines_(text), options_(options), writer_(writer), err_(err),
-        wanted_(options.wanted), eb_(options.start_eb), unicode_(options.start_unicode) {}
+      : lines_(text), options_(options), stream_(stream), err_(err),
+        wanted_(options.wanted), unicode_(options.start_unicode) {}
 
   bool Read() {
     Outcome outcome = Outcome::kGoOn;
     std::string_view line;
     // A failed output ends the work early; the caller reports it.
-    while (outcome == Outcome::kGoOn && !writer_->failed() && lines_.Next(&line)) outcome = ReadLine(line);
-    if (wanted_.active()) wanted_.Write(writer_, true, &eb_, options_.missing);
+    while (outcome == Outcome::kGoOn && !stream_->failed() && lines_.Next(&line)) outcome = ReadLine(line);
+    if (wanted_.active()) wanted_.Write(stream_, true);
     if (outcome == Outcome::kStop) return false;
-    if (options_.header) writer_->Footer();
+    stream_->End();
     // An empty file, a PCF font or a cut download is no BDF font, not an empty one.
     if (!cell_.pixels && err_->empty()) *err_ = "no FONTBOUNDINGBOX line; not a BDF font";
     return err_->empty();
@@ -88,7 +88,7 @@ class BdfReader {
            " glyph cell");
       return Outcome::kEnd;
     }
-    if (options_.header) writer_->Header(size.width, size.height, options_.start_eb);
+    stream_->Begin(size);
     return Outcome::kGoOn;
   }
 
@@ -159,12 +159,13 @@ class BdfReader {
       wanted_.Keep(code_, cell_);
       return Outcome::kGoOn;
     }
-    writer_->GlyphOpeningWithCode(code_, eb_, unicode_);
-    writer_->CellRows(cell_);
-    writer_->GlyphClosing();
-    writer_->MapEntry(unicode_, eb_);
+    Glyph glyph;
+    glyph.code = code_;
+    glyph.unicode = glyph.map_unicode = unicode_;
+    glyph.with_code = true;
+    glyph.picture[0] = {cell_.pixels.get(), cell_.width, cell_.height};
+    stream_->Put(&glyph);
     unicode_ = static_cast<int32_t>(static_cast<uint32_t>(unicode_) + 1);
-    eb_ = NextEbCode(eb_);
     return Outcome::kGoOn;
   }
 
@@ -179,7 +180,7 @@ class BdfReader {
 
   LineCursor lines_;
   const ReadOptions& options_;
-  GaijiWriter* writer_;
+  GlyphStream* stream_;
   std::string* err_;
   WantedGlyphs wanted_;
   GlyphCell cell_;
@@ -190,7 +191,6 @@ class BdfReader {
   int32_t glyph_width_ = 0;
   int64_t x_shift_ = 0;
   int64_t row_offset_ = 0;
-  int32_t eb_;
   int32_t unicode_;
 };
 
@@ -215,10 +215,10 @@ void BdfCharset(std::string_view text, std::string* registry, std::string* encod
   }
 }
 
-bool ReadBdf(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
+bool ReadBdf(std::string_view text, const ReadOptions& options, GlyphStream* stream,
              std::string* err) {
   err->clear();
-  return BdfReader(text, options, writer, err).Read();
+  return BdfReader(text, options, stream, err).Read();
 }
 
 }  // namespace karvex

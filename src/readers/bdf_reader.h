@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "gaiji/gaiji_writer.h"
+#include "gaiji/glyph_stream.h"
 #include "readers/read_options.h"
 
 namespace karvex {
@@ -13,7 +13,7 @@ namespace karvex {
 /// Writes every glyph of the BDF font `text` whose ENCODING lies in the options' code
 /// range, placed in a cell sized from FONTBOUNDINGBOX. Returns false with *err set
 /// ("line N: ...") when the font cannot be read to its end; what was written stays.
-bool ReadBdf(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
+bool ReadBdf(std::string_view text, const ReadOptions& options, GlyphStream* stream,
              std::string* err);
 
 /// The font's CHARSET_REGISTRY and CHARSET_ENCODING properties (JISX0208.1983 and 0, say),

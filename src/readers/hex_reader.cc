@@ -12,7 +12,6 @@ namespace {
 
 // Glyph state that runs on from line to line.
 struct HexState {
-  int32_t eb;
   int32_t code = 0;            // a line whose code has no digit keeps the previous code
   uint32_t last_byte = 0;      // a bitmap pair without a digit repeats the last byte read
 };
@@ -34,7 +33,7 @@ void FillCell(std::string_view bitmap, GlyphCell* cell, uint32_t* last_byte) {
 }
 
 void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
-                   WantedGlyphs* wanted, GaijiWriter* writer) {
+                   WantedGlyphs* wanted, GlyphStream* stream) {
   // The code is the text up to the first colon after any leading colons.
   size_t code_start = line.find_first_not_of(':');
   size_t colon = line.find(':', code_start);
@@ -52,21 +51,20 @@ void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
     wanted->Keep(state->code, *cell);
     return;
   }
-  writer->GlyphOpening(state->eb, state->code);
-  writer->CellRows(*cell);
-  writer->GlyphClosing();
-  writer->MapEntry(state->code, state->eb);
-  state->eb = NextEbCode(state->eb);
+  Glyph glyph;
+  glyph.code = glyph.unicode = glyph.map_unicode = state->code;
+  glyph.picture[0] = {cell->pixels.get(), cell->width, cell->height};
+  stream->Put(&glyph);
 }
 
 }  // namespace
 
-bool ReadHex(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
+bool ReadHex(std::string_view text, const ReadOptions& options, GlyphStream* stream,
              std::string* err) {
   LineCursor lines(text);
   std::string_view line;
   if (!lines.Next(&line)) {
-    if (options.header) writer->Footer();
+    stream->End();
     *err = "empty file";
     return false;
   }
@@ -81,19 +79,19 @@ bool ReadHex(std::string_view text, const ReadOptions& options, GaijiWriter* wri
   CellSize size = SizeClass(nominal, nominal, options.forced_width, options.forced_height);
   GlyphCell cell;
   if (!CreateGlyphCell(size, &cell)) {
-    if (options.header) writer->Footer();
+    stream->End();
     *err = "cannot make a " + std::to_string(size.width) + "x" + std::to_string(size.height) +
            " glyph cell";
     return false;
   }
-  if (options.header) writer->Header(size.width, size.height, options.start_eb);
-  HexState state{options.start_eb};
+  stream->Begin(size);
+  HexState state;
   WantedGlyphs wanted(options.wanted);
-  while (!writer->failed() && lines.Next(&line)) {
-    if (!IsBlankLine(line)) ReadGlyphLine(line, &cell, &state, &wanted, writer);
+  while (!stream->failed() && lines.Next(&line)) {
+    if (!IsBlankLine(line)) ReadGlyphLine(line, &cell, &state, &wanted, stream);
   }
-  if (wanted.active()) wanted.Write(writer, false, &state.eb, options.missing);
-  if (options.header) writer->Footer();
+  if (wanted.active()) wanted.Write(stream, false);
+  stream->End();
   err->clear();
   return true;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "gaiji/gaiji_writer.h"
+#include "gaiji/glyph_stream.h"
 #include "readers/read_options.h"
 
 namespace karvex {
@@ -13,7 +13,7 @@ namespace karvex {
 /// Writes every glyph line of `text`, in file order, with its own code as the Unicode
 /// value. Returns false with *err set when the file is empty, its size line is
 /// incomplete or no cell can be made; what was written stays.
-bool ReadHex(std::string_view text, const ReadOptions& options, GaijiWriter* writer,
+bool ReadHex(std::string_view text, const ReadOptions& options, GlyphStream* stream,
              std::string* err);
 
 }  // namespace karvex

@@ -6,7 +6,9 @@ namespace karvex {
 
 WantedGlyphs::WantedGlyphs(const std::vector<WantedGlyph>* wanted) : wanted_(wanted) {
   if (!wanted) return;
-  for (const WantedGlyph& glyph : *wanted) font_codes_.push_back(glyph.font_code);
+  for (const WantedGlyph& glyph : *wanted) {
+    if (glyph.in_font) font_codes_.push_back(glyph.font_code);
+  }
   std::sort(font_codes_.begin(), font_codes_.end());
   font_codes_.erase(std::unique(font_codes_.begin(), font_codes_.end()), font_codes_.end());
   pictures_.resize(font_codes_.size());
@@ -26,25 +28,23 @@ void WantedGlyphs::Keep(int32_t font_code, const GlyphCell& cell) {
   height_ = cell.height;
 }
 
-void WantedGlyphs::Write(GaijiWriter* writer, bool with_code, int32_t* eb,
-                         std::vector<uint32_t>* missing) {
-  for (const WantedGlyph& glyph : *wanted_) {
-    auto at = std::lower_bound(font_codes_.begin(), font_codes_.end(), glyph.font_code);
-    const std::string& picture = pictures_[size_t(at - font_codes_.begin())];
+void WantedGlyphs::Write(GlyphStream* stream, bool with_code) {
+  for (const WantedGlyph& wanted : *wanted_) {
+    if (stream->failed()) return;
+    auto at = std::lower_bound(font_codes_.begin(), font_codes_.end(), wanted.font_code);
+    static const std::string kNone;
+    const std::string& picture =
+        wanted.in_font ? pictures_[size_t(at - font_codes_.begin())] : kNone;
+    Glyph glyph;
+    glyph.code = wanted.font_code;
+    glyph.unicode = glyph.map_unicode = int32_t(wanted.code);
+    glyph.with_code = with_code;
     if (picture.empty()) {
-      if (missing) missing->push_back(glyph.code);
+      if (!stream->Substitute(&glyph)) stream->Lack(wanted.code, false);
       continue;
     }
-    const int32_t code = int32_t(glyph.code);
-    if (with_code) {
-      writer->GlyphOpeningWithCode(glyph.font_code, *eb, code);
-    } else {
-      writer->GlyphOpening(*eb, code);
-    }
-    writer->CellRows(reinterpret_cast<const uint8_t*>(picture.data()), width_, height_);
-    writer->GlyphClosing();
-    writer->MapEntry(code, *eb);
-    *eb = NextEbCode(*eb);
+    glyph.picture[0] = {reinterpret_cast<const uint8_t*>(picture.data()), width_, height_};
+    stream->Put(&glyph);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "gaiji/gaiji_writer.h"
+#include "gaiji/glyph_stream.h"
 #include "readers/read_options.h"
 
 namespace karvex {
@@ -19,10 +19,10 @@ class WantedGlyphs {
   bool Wants(int32_t font_code) const;
   /// Keeps the cell's picture as the glyph of `font_code`, unless one came before.
   void Keep(int32_t font_code, const GlyphCell& cell);
-  /// Writes a block and a map entry for each character whose glyph was kept, with EB codes
-  /// from *eb on (the block naming the font's code when `with_code`); the characters
-  /// without a glyph go to *missing (when not null).
-  void Write(GaijiWriter* writer, bool with_code, int32_t* eb, std::vector<uint32_t>* missing);
+  /// Puts a glyph for each character whose glyph was kept (naming the font's code when
+  /// `with_code`); a character without one may come from the stream's substitute, or else
+  /// is lacking.
+  void Write(GlyphStream* stream, bool with_code);
 
  private:
   const std::vector<WantedGlyph>* wanted_;

@@ -1,0 +1,76 @@
+// A font face as a source of glyphs: each code drawn on a canvas and cut to the run's cell.
+#ifndef KARVEX_FACE_FACE_SOURCE_H_
+#define KARVEX_FACE_FACE_SOURCE_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "face/rasterizer.h"
+#include "gaiji/glyph_stream.h"
+
+namespace karvex {
+
+/// Where a face draws a glyph and which part of the canvas becomes its picture.
+struct FaceView {
+  uint32_t canvas_width = 48;
+  uint32_t canvas_height = 48;
+  uint32_t em = 16;       ///< pixels
+  uint32_t top = 0;       ///< first canvas row shown
+  uint32_t columns = 16;  ///< shown from column 0
+  uint32_t rows = 16;     ///< shown from `top` down; rows past the canvas are background
+};
+
+/// The text dump of a cell: a 48 x 48 canvas, the larger of the sides (each capped at 48)
+/// as the em, `height` rows (capped at 48) from canvas row `row_offset`, none when the
+/// unsigned sum of the two wraps, and `width` columns (capped at 48; 0 shows all 48).
+FaceView FaceTextDump(uint32_t width, uint32_t height, uint32_t row_offset);
+
+/// The BMP picture of a cell: the cell rounded up to multiples of 8 is the canvas, shown
+/// whole, and its larger side the em. False when that gives no sensible picture: a side 0
+/// or negative after rounding, or past 65535 pixels (no face draws that large).
+bool BmpView(uint32_t width, uint32_t height, FaceView* view);
+
+/// One character of a face, drawn and cut to a view.
+class FaceDrawing {
+ public:
+  /// Draws `code`; false, with *error set and a blank picture, when the face cannot.
+  bool Draw(FaceRasterizer* face, int32_t code, const FaceView& view, std::string* error);
+  Bitmap picture() const { return {pixels_.data(), int32_t(columns_), int32_t(rows_)}; }
+  /// True when the glyph has ink outside the picture.
+  bool cut() const { return cut_; }
+
+ private:
+  MonoCanvas canvas_;
+  std::vector<uint8_t> pixels_;
+  uint32_t columns_ = 0, rows_ = 0;
+  bool cut_ = false;
+};
+
+/// What a face run draws.
+struct FaceRun {
+  FaceView view;
+  int32_t width = 16;   ///< the cell as the header gives it (text dumps cap their rows)
+  int32_t height = 16;
+  int64_t first_code = 0;
+  int64_t last_code = 0;
+  /// A code-set run: these characters, each once and only when the face has it whole;
+  /// the map carries each character. Null: every code of the range, the map carrying
+  /// the Unicode counter.
+  const std::vector<uint32_t>* codes = nullptr;
+  uint32_t start_unicode = 0xE000;
+  /// Shows how far the run is (codes done, codes in all, whether the loop has ended).
+  std::function<void(uint64_t done, uint64_t total, bool ended)> progress;
+};
+
+/// Draws the run's codes into `stream`. A character the face lacks, or whose glyph the
+/// cell cuts, may come from the stream's substitute; in a code-set run it is lacking
+/// otherwise, while a range writes the face's own picture. A code the face cannot draw
+/// leaves a blank picture and the first such failure in *failure (named `name`).
+void ReadFace(FaceRasterizer* face, const std::string& name, const FaceRun& run,
+              GlyphStream* stream, Failure* failure);
+
+}  // namespace karvex
+
+#endif  // KARVEX_FACE_FACE_SOURCE_H_

@@ -1,0 +1,107 @@
+#include "gaiji/bmp_exporter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace karvex {
+
+namespace {
+
+constexpr uint32_t kPixelOffset = 62;  // file header 14 + info header 40 + 2 colours
+constexpr uint32_t kMaxSide = 65535;
+
+void Put16(uint8_t* p, uint16_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+
+void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+bool BmpGeometryFor(uint32_t width, uint32_t height, BmpGeometry* geometry) {
+  uint32_t w = (width + 7) & ~uint32_t{7};
+  uint32_t h = (height + 7) & ~uint32_t{7};
+  if (w == 0 || h == 0 || std::max(w, h) > kMaxSide) return false;
+  uint64_t size = kPixelOffset + uint64_t{h} * (((w / 4) + 3) & ~uint32_t{3});
+  if (size > UINT32_MAX) return false;
+  *geometry = BmpGeometry{w, h, static_cast<uint32_t>(size)};
+  return true;
+}
+
+void WriteBmp(const Bitmap& picture, const BmpGeometry& geometry, OutputStream* out) {
+  uint8_t header[kPixelOffset] = {};
+  header[0] = 'B';
+  header[1] = 'M';
+  Put32(header + 2, geometry.file_size);
+  Put32(header + 10, kPixelOffset);
+  Put32(header + 14, 40);
+  Put32(header + 18, geometry.width);
+  Put32(header + 22, geometry.height);  // positive: bottom row first
+  Put16(header + 26, 1);
+  Put16(header + 28, 1);
+  // Colour 0 is black (ink), colour 1 white; entry 0 stays all zero.
+  std::memset(header + 58, 0xFF, 3);
+  out->Write(std::string_view(reinterpret_cast<const char*>(header), sizeof header));
+
+  // Rows go out bottom first, a set bit white, padded with zero bytes to a multiple of 4,
+  // and never past the file size.
+  const size_t used = geometry.width / 8, stride = ((size_t{geometry.width} + 31) / 32) * 4;
+  std::vector<uint8_t> row(stride);
+  uint64_t room = geometry.file_size - kPixelOffset;
+  for (uint32_t y = geometry.height; y-- > 0 && room >= stride; room -= stride) {
+    std::fill(row.begin(), row.begin() + used, 0xFF);
+    if (y < uint32_t(picture.height)) {
+      const uint8_t* pixels = picture.pixels + size_t(y) * uint32_t(picture.width);
+      for (uint32_t x = 0; x < uint32_t(picture.width); ++x) {
+        if (pixels[x]) row[x / 8] &= uint8_t(~(0x80u >> (x % 8)));
+      }
+    }
+    out->Write(std::string_view(reinterpret_cast<const char*>(row.data()), stride));
+  }
+  constexpr size_t kZeros = 4096;
+  static const char zeros[kZeros] = {};
+  for (; room > 0; room -= std::min<uint64_t>(room, kZeros)) {
+    out->Write(std::string_view(zeros, static_cast<size_t>(std::min<uint64_t>(room, kZeros))));
+  }
+}
+
+void BmpExporter::Put(const Glyph& glyph) {
+  char name[16];
+  std::snprintf(name, sizeof name, "%04X.bmp", static_cast<uint32_t>(glyph.unicode));
+  const Bitmap& picture = glyph.picture[0];
+  BmpGeometry geometry;
+  if (!BmpGeometryFor(uint32_t(picture.width), uint32_t(picture.height), &geometry)) {
+    failure_->Set(name, "a " + std::to_string(picture.width) + "x" +
+                            std::to_string(picture.height) + " cell gives no BMP picture");
+    return;
+  }
+  std::unique_ptr<FILE, FileCloser> file(create_file_(name));
+  if (!file) {
+    failure_->Set(name, std::strerror(errno));
+    return;
+  }
+  // The stream below collects the whole file; the FILE needs no buffer of its own, and
+  // without one it skips the fstat that sizing a buffer costs for each of many files.
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  OutputStream stream(file.get());
+  WriteBmp(picture, geometry, &stream);
+  bool ok = stream.Flush();
+  int error = stream.error();
+  if (std::fclose(file.release()) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) failure_->Set(name, std::strerror(error));
+}
+
+}  // namespace karvex

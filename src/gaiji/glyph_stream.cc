@@ -1,0 +1,44 @@
+#include "gaiji/glyph_stream.h"
+
+namespace karvex {
+
+bool IsEbCode(int32_t code) {
+  const uint32_t high = uint32_t(code) >> 8, low = uint32_t(code) & 0xFF;
+  return high >= 0xA1 && high <= 0xFE && low >= 0x21 && low <= 0x7E;
+}
+
+void GlyphStream::Begin(CellSize cell) {
+  cell_ = cell;
+  for (GlyphOutput* output : outputs_) output->Begin(cell, start_eb_);
+}
+
+void GlyphStream::Put(Glyph* glyph) {
+  glyph->eb = eb_;
+  eb_ = NextEbCode(eb_);
+  if (first_non_eb_ < 0 && !IsEbCode(glyph->eb)) {
+    first_non_eb_ = glyphs_;
+    non_eb_unicode_ = glyph->unicode;
+    non_eb_code_ = glyph->eb;
+  }
+  ++glyphs_;
+  if (glyph->cut) cut_.push_back(uint32_t(glyph->unicode));
+  for (GlyphOutput* output : outputs_) output->Put(*glyph);
+}
+
+void GlyphStream::Lack(uint32_t character, bool cut) {
+  lacking_.push_back(character);
+  if (cut) cut_.push_back(character);
+}
+
+void GlyphStream::End() {
+  for (GlyphOutput* output : outputs_) output->End();
+}
+
+bool GlyphStream::failed() const {
+  for (const GlyphOutput* output : outputs_) {
+    if (output->failed()) return true;
+  }
+  return false;
+}
+
+}  // namespace karvex

@@ -1,0 +1,114 @@
+// The glyphs of a run on their way from a source (.hex file, BDF font, face) to the
+// outputs (text art and map, BMP files, FreePWING files, proof sheet): every source hands
+// each glyph to a GlyphStream, which numbers it and gives it to every output.
+#ifndef KARVEX_GAIJI_GLYPH_STREAM_H_
+#define KARVEX_GAIJI_GLYPH_STREAM_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gaiji/glyph_cell.h"
+
+namespace karvex {
+
+/// A glyph's picture: one byte per pixel (non-zero = ink), rows top first.
+struct Bitmap {
+  const uint8_t* pixels = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+/// A glyph has a picture at the run's cell and, for a FreePWING book, one per height.
+constexpr int kMaxPictures = 4;
+
+struct Glyph {
+  int32_t code = 0;         ///< the font's own code, which BDF blocks name
+  int32_t unicode = 0;      ///< the block's Unicode value; files are named after it
+  int32_t map_unicode = 0;  ///< the map entry's Unicode value
+  int32_t eb = 0;           ///< EB code: the stream gives it
+  bool with_code = false;   ///< the block names `code`
+  bool cut = false;         ///< the cell cut ink off the picture
+  int face = 0;             ///< who drew it: 0 the source, k the k-th fallback face
+  int pictures = 1;
+  Bitmap picture[kMaxPictures];
+};
+
+/// The first thing that went wrong in a run: what it concerns, and why.
+struct Failure {
+  std::string name;
+  std::string reason;
+  bool happened() const { return !reason.empty(); }
+  void Set(const std::string& what, const std::string& why) {
+    if (!happened()) *this = Failure{what, why};
+  }
+};
+
+/// What a run writes, fed glyph by glyph.
+class GlyphOutput {
+ public:
+  virtual ~GlyphOutput() = default;
+  /// The cell is known, before the first glyph (the moment of the XML header).
+  virtual void Begin(CellSize /*cell*/, int32_t /*start_eb*/) {}
+  virtual void Put(const Glyph& glyph) = 0;
+  /// The source ended its output (the moment of the XML footer); a source that stops
+  /// at once does not call it.
+  virtual void End() {}
+  /// The run is over, however it ended; `lacking` holds the characters it lacked.
+  virtual void Finish(const std::vector<uint32_t>& /*lacking*/) {}
+  /// True once the output failed so that nothing more can reach it: the sources stop.
+  virtual bool failed() const { return false; }
+};
+
+/// Numbers the glyphs of a run with EB codes and hands them to its outputs.
+class GlyphStream {
+ public:
+  GlyphStream(int32_t start_eb, std::vector<GlyphOutput*> outputs)
+      : start_eb_(start_eb), eb_(start_eb), outputs_(std::move(outputs)) {}
+
+  void Begin(CellSize cell);
+  /// Gives the glyph the next EB code and writes it to every output.
+  void Put(Glyph* glyph);
+  /// A character the source lacks (or draws cut) has a chance to come from elsewhere:
+  /// true when `substitute` put a glyph in its place.
+  bool Substitute(Glyph* glyph) { return substitute && substitute(glyph); }
+  /// A character of a code set that the run lacks; `cut` when its only glyph is cut.
+  void Lack(uint32_t character, bool cut);
+  void End();
+  /// True once an output failed for good: the sources stop.
+  bool failed() const;
+
+  /// The run's cell, once known.
+  const CellSize& cell() const { return cell_; }
+  int64_t glyphs() const { return glyphs_; }
+  const std::vector<uint32_t>& lacking() const { return lacking_; }
+  /// The characters the run wrote cut or lacked because the cell cuts them.
+  const std::vector<uint32_t>& cut() const { return cut_; }
+  /// The first glyph whose EB code is none (outside A121..FE7E), or -1.
+  int64_t first_non_eb() const { return first_non_eb_; }
+  int32_t non_eb_unicode() const { return non_eb_unicode_; }
+  int32_t non_eb_code() const { return non_eb_code_; }
+
+  /// Draws a character from elsewhere (the fallback faces), putting the glyph itself.
+  std::function<bool(Glyph*)> substitute;
+
+ private:
+  int32_t start_eb_;
+  int32_t eb_;
+  std::vector<GlyphOutput*> outputs_;
+  CellSize cell_{0, 0};
+  int64_t glyphs_ = 0;
+  std::vector<uint32_t> lacking_;
+  std::vector<uint32_t> cut_;
+  int64_t first_non_eb_ = -1;
+  int32_t non_eb_unicode_ = 0;
+  int32_t non_eb_code_ = 0;
+};
+
+/// True for the codes an EB book can hold: high byte A1..FE, low byte 21..7E.
+bool IsEbCode(int32_t code);
+
+}  // namespace karvex
+
+#endif  // KARVEX_GAIJI_GLYPH_STREAM_H_
