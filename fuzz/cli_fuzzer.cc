@@ -30,7 +30,7 @@ struct FakeFace : FaceRasterizer {
     strikes->push_back({600, 300});
     return em <= 600;
   }
-  bool Draw(int32_t, uint32_t em, MonoCanvas* c, InkBox*, std::string* error) override {
+  bool Draw(int32_t, uint32_t em, uint32_t, MonoCanvas* c, InkBox*, std::string* error) override {
     for (uint32_t i = 0; i < std::min({em, c->width, c->height}); ++i) c->SetInk(i, i);
     *error = "no such size";
     return em <= 600;
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rest.remove_prefix(std::min(rest.size(), args.back().size() + 1));
   }
   RunOptions o;
-  if (ParseCommandLine(args, &o) == ParseOutcome::kUsage) return 0;
+  if (ParseCommandLine(args, &o) != ParseOutcome::kRun) return 0;
   const char* suffix = o.source.c_str() + o.source.size() - std::min<size_t>(o.source.size(), 4);
   const bool file = strcasecmp(suffix, ".bdf") == 0 || strcasecmp(suffix, ".hex") == 0;
   o.cell_width = fuzz::Bound(o.cell_width, file ? 64 : 1024);  // the text dump caps at 48
@@ -72,6 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     errno = EACCES;
     return fail ? nullptr : Sink(flags & (map ? 4 : 16));
   };
+  io.open_file = [&](const std::string& name, bool* created) {
+    *created = true;
+    return io.create_file(name);
+  };
+  io.remove_file = [](const std::string&) {};
   io.open_face = [](const std::string& name, std::string* notice, std::string* error) {
     *notice = name == "Fake" ? "" : "a stand-in";
     *error = "no such face";

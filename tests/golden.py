@@ -5,8 +5,8 @@ run in a fresh folder, then sections up to the next one, a blank line or a "//" 
 "> FILE" what the run must write there; "<= NAME EXPR", ">= NAME EXPR" the same as a Python
 expression (... = unchecked); "> status N [STDERR LINE]". Text after a section's name is its
 first line. In outputs "@ EB UNICODE ROW..." is a glyph block, "@@ CODE EB UNICODE ROW..."
-one that names its code. Unless given, the status is 0, stdout and stderr are empty, and
-the run makes no file but those listed."""
+one that names its code. Unless given, the status is 0, stdout and stderr are empty, input
+files stay as they were, and the run makes no file but those listed."""
 
 import codecs
 import difflib
@@ -71,9 +71,9 @@ def run_case(case):
         p = subprocess.run([KARVEX] + args[1:len(args) - full], cwd=folder, timeout=120,
                            stdout=sink if full else subprocess.PIPE, stderr=subprocess.PIPE)
         got = {"status": p.returncode, "stdout": p.stdout or b"", "stderr": p.stderr}
-        for name in set(os.listdir(folder)) - set(case["<"]):
+        for name in os.listdir(folder):
             got[name] = open(os.path.join(folder, name), "rb").read()
-    expected = {"status": 0, "stdout": ... if full else b"", "stderr": b"", **case[">"]}
+    expected = {"status": 0, "stdout": ... if full else b"", "stderr": b"", **case["<"], **case[">"]}
     for name in sorted(set(got) | set(expected)):
         want, have = expected.get(name), got.get(name)
         if want is None or have is None:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/options.h"
+#include "driver/pending_file.h"
 #include "driver/run.h"
 #include "face/freetype_rasterizer.h"
 #include "readers/whole_file.h"
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
       return Print({karvex::kUsageLine, karvex::kHelpText}, karvex::kExitOk);
     case karvex::ParseOutcome::kVersion:
       return Print({"karvex " KARVEX_VERSION "\n"}, karvex::kExitOk);
+    case karvex::ParseOutcome::kError:
+      std::fprintf(stderr, "karvex: %s\n", options.error.c_str());
+      return karvex::kExitFailure;
     case karvex::ParseOutcome::kRun:
       break;
   }
@@ -55,6 +59,8 @@ int main(int argc, char** argv) {
   io.out = &out;
   io.read_file = karvex::ReadWholeFile;
   io.create_file = [](const std::string& name) { return std::fopen(name.c_str(), "wb"); };
+  io.open_file = karvex::OpenWithoutEmptying;
+  io.remove_file = [](const std::string& name) { ::unlink(name.c_str()); };
   io.open_face = karvex::OpenFreeTypeFace;
   // Long face runs show how far they are to a person watching a terminal, unless the text
   // art goes to that terminal too.

@@ -1,5 +1,9 @@
 #include "driver/options.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include "gaiji/numbers.h"
 
 namespace karvex {
@@ -79,16 +83,80 @@ uint16_t FirstUtf16Unit(std::string_view text) {
   return static_cast<uint16_t>(cp);
 }
 
+namespace {
+
+// Splits a comma-separated list; false when an item is empty.
+bool SplitList(std::string_view text, std::vector<std::string>* items) {
+  items->clear();
+  for (size_t at = 0;; ) {
+    const size_t comma = std::min(text.find(',', at), text.size());
+    items->emplace_back(text.substr(at, comma - at));
+    if (items->back().empty()) return false;
+    if (comma == text.size()) return true;
+    at = comma + 1;
+  }
+}
+
+// Reads one long option, "--name=value"; false with *error set when it is none of ours or
+// its value does not fit.
+bool ReadLongOption(std::string_view arg, RunOptions* options, std::string* error) {
+  const size_t equals = arg.find('=');
+  const std::string name(arg.substr(0, equals));
+  const std::string value(equals == std::string_view::npos ? "" : arg.substr(equals + 1));
+  static const std::pair<const char*, const char*> kValues[] = {
+      {"--codes", "FILE"}, {"--missing-from", "CHARSET"}, {"--fallback", "FACE[,FACE...]"},
+      {"--lacking", "FILE"}, {"--freepwing", "DIR"}, {"--heights", "16[,24[,30[,48]]]"},
+      {"--proof", "FILE.png"}};
+  const auto known = std::find_if(std::begin(kValues), std::end(kValues),
+                                  [&](const auto& option) { return name == option.first; });
+  if (known == std::end(kValues)) {
+    *error = name + ": unknown option";
+    return false;
+  }
+  if (value.empty()) {
+    *error = name + ": needs a value, as in " + name + "=" + known->second;
+    return false;
+  }
+  std::vector<std::string> items;
+  if (name == "--codes") {
+    options->codes_file = value;
+  } else if (name == "--missing-from") {
+    options->missing_from = value;
+  } else if (name == "--lacking") {
+    options->lacking_file = value;
+  } else if (name == "--freepwing") {
+    options->freepwing_dir = value;
+  } else if (name == "--proof") {
+    options->proof_file = value;
+  } else if (name == "--fallback") {
+    if (!SplitList(value, &options->fallback)) {
+      *error = name + ": an empty face name";
+      return false;
+    }
+  } else if (name == "--heights") {
+    // FreePWING needs 16 and lets the larger sizes go from the largest down.
+    static const char* const kLists[] = {"16", "16,24", "16,24,30", "16,24,30,48"};
+    const auto list = std::find(std::begin(kLists), std::end(kLists), value);
+    if (list == std::end(kLists)) {
+      *error = name + ": FreePWING takes 16, 16,24, 16,24,30 or 16,24,30,48";
+      return false;
+    }
+    SplitList(value, &items);
+    options->heights.clear();
+    for (const std::string& height : items) options->heights.push_back(ScanDecimal(height));
+  }
+  return true;
+}
+
+}  // namespace
+
 ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options) {
   for (std::string_view arg : args) {
     if (arg == "--help") return ParseOutcome::kHelp;
     if (arg == "--version") return ParseOutcome::kVersion;
-    if (arg.rfind("--codes=", 0) == 0) {
-      options->codes_file = std::string(arg.substr(8));
-      continue;
-    }
-    if (arg.rfind("--missing-from=", 0) == 0) {
-      options->missing_from = std::string(arg.substr(15));
+    // Long options are the tool's own: a mistake in one is an error, not a letter to skip.
+    if (arg.rfind("--", 0) == 0) {
+      if (!ReadLongOption(arg, options, &options->error)) return ParseOutcome::kError;
       continue;
     }
     if (arg.empty() || arg[0] != '-') {

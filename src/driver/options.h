@@ -30,6 +30,12 @@ struct RunOptions {
   char off_char = ' ';             ///< -0: background character (low 8 bits).
   std::string codes_file;          ///< --codes: a text whose characters are the codes.
   std::string missing_from;        ///< --missing-from: keep the codes this set lacks.
+  std::vector<std::string> fallback;  ///< --fallback: faces for what the source lacks.
+  std::string lacking_file;        ///< --lacking: the characters the run lacked go here.
+  std::string freepwing_dir;       ///< --freepwing: XBM files and FreePWING's lists go here.
+  std::vector<int32_t> heights{16};   ///< --heights: a FreePWING book's glyph heights.
+  std::string proof_file;          ///< --proof: a PNG picture of every glyph of the run.
+  std::string error;               ///< What is wrong with the command line (kError).
 
   /// A code-set run writes the characters of a text or those a character set lacks.
   bool code_set() const { return !codes_file.empty() || !missing_from.empty(); }
@@ -37,11 +43,12 @@ struct RunOptions {
   bool bmp_mode() const { return output_mode == 'b' || output_mode == 'B'; }
 };
 
-enum class ParseOutcome { kRun, kUsage, kHelp, kVersion };
+enum class ParseOutcome { kRun, kUsage, kHelp, kVersion, kError };
 
 /// Fills *options from the arguments after the program name. kUsage means print the usage
 /// line: -? was met (nothing after it is read) or no source was named; kHelp and kVersion
-/// mean --help or --version was met.
+/// mean --help or --version was met; kError, a long option that is unknown, lacks its
+/// value or has one it cannot take (options->error says which, "--name: reason").
 ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options);
 
 /// The value text of a UTF-8 option argument: what follows its first three UTF-16 units

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/code_set.h"
+#include "driver/pending_file.h"
 #include "face/face_source.h"
 #include "gaiji/bmp_exporter.h"
 #include "gaiji/charset.h"
@@ -17,20 +18,10 @@ namespace karvex {
 
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
 // Code sets hold characters: codes 0 to 10FFFF but the surrogates.
 constexpr int64_t kLastCharacter = 0x10FFFF;
-
-// Prints the run's failure, if any, and gives the exit status.
-int Report(const Failure& failure, const RunIo& io) {
-  if (!failure.happened()) return kExitOk;
-  std::fprintf(io.diagnostics, "karvex: %s: %s\n", failure.name.c_str(), failure.reason.c_str());
-  return kExitFailure;
-}
+// Lists of characters on standard error name this many.
+constexpr size_t kNamed = 10;
 
 // Compares the name's last four characters with a four-letter ASCII suffix, ignoring case.
 bool HasSuffix(std::string_view name, std::string_view suffix) {
@@ -44,16 +35,16 @@ bool HasSuffix(std::string_view name, std::string_view suffix) {
   return true;
 }
 
-// Flushes and closes a file written by the run; false with errno set on a failed write.
-bool Finish(OutputStream* stream, FilePtr file) {
-  bool ok = stream->Flush();
-  int error = stream->error();
-  if (std::fclose(file.release()) != 0 && ok) {
-    ok = false;
-    error = errno;
+// "N of the characters: U+XXXX ..." for a list, the first ten named in ascending order.
+std::string Characters(std::vector<uint32_t> codes, const char* what) {
+  std::sort(codes.begin(), codes.end());
+  std::string text = std::to_string(codes.size()) + what;
+  for (size_t i = 0; i < codes.size() && i < kNamed; ++i) {
+    char code[16];
+    std::snprintf(code, sizeof code, " U+%04X", codes[i]);
+    text += code;
   }
-  errno = error;
-  return ok;
+  return codes.size() > kNamed ? text + " ..." : text;
 }
 
 // Names the sizes a bitmap face has instead of the one asked for, and the options for the
@@ -74,41 +65,6 @@ std::string NoSizeMessage(uint32_t em, const std::vector<Strike>& strikes, bool 
 struct CodeSet {
   std::vector<uint32_t> codes;
 };
-
-// Dumps or exports every code of the range, or of the code set, from the named face.
-void RunFace(const RunOptions& options, const RunIo& io, const CodeSet* set,
-             GlyphStream* stream, Failure* failure) {
-  std::string notice, error;
-  std::unique_ptr<FaceRasterizer> face = io.open_face(options.source, &notice, &error);
-  if (!face) {
-    failure->Set(options.source, error);
-    return;
-  }
-  if (!notice.empty()) std::fprintf(io.diagnostics, "karvex: %s\n", notice.c_str());
-  FaceRun run;
-  run.width = options.cell_width == 0 ? 16 : options.cell_width;
-  run.height = options.cell_height == 0 ? 16 : options.cell_height;
-  run.first_code = options.first_code;
-  run.last_code = options.last_code;
-  run.codes = set ? &set->codes : nullptr;
-  run.start_unicode = uint32_t(options.start_unicode);
-  run.progress = io.progress;
-  const bool some = set ? !set->codes.empty() : run.first_code <= run.last_code;
-  if (!options.bmp_mode()) {
-    run.view = FaceTextDump(uint32_t(run.width), uint32_t(run.height), uint32_t(options.row_offset));
-  } else if (!BmpView(uint32_t(run.width), uint32_t(run.height), &run.view)) {
-    failure->Set(options.source, "a " + std::to_string(run.width) + "x" +
-                                     std::to_string(run.height) + " cell gives no BMP picture");
-    return;
-  }
-  // A bitmap face without the size would give blank glyphs only: it is refused up front.
-  std::vector<Strike> strikes;
-  if (some && !face->HasSize(run.view.em, &strikes)) {
-    failure->Set(options.source, NoSizeMessage(run.view.em, strikes, options.bmp_mode()));
-    return;
-  }
-  ReadFace(face.get(), options.source, run, stream, failure);
-}
 
 // Reads the characters of --codes, or takes the codes of the range that are characters,
 // and keeps those --missing-from names a set without; false with *failure set.
@@ -161,73 +117,289 @@ bool WantedOfBdf(std::string_view font, const CodeSet& set, std::vector<WantedGl
   return true;
 }
 
-// Names how many characters the source lacks, and the first ten.
-std::string MissingMessage(std::vector<uint32_t> missing) {
-  std::sort(missing.begin(), missing.end());
-  std::string text = "lacks " + std::to_string(missing.size()) + " of the characters:";
-  for (size_t i = 0; i < missing.size() && i < 10; ++i) {
-    char code[16];
-    std::snprintf(code, sizeof code, " U+%04X", missing[i]);
-    text += code;
+// The faces of --fallback, in order, which draw what the source lacks or the cell cuts.
+class Fallbacks {
+ public:
+  Fallbacks(const RunOptions& options, const RunIo& io) : options_(options), io_(io) {}
+
+  /// Opens every face; false with *failure set when one does not open.
+  bool Open(Failure* failure) {
+    for (const std::string& name : options_.fallback) {
+      std::string notice, error;
+      faces_.push_back({name, io_.open_face(name, &notice, &error), 0});
+      if (!faces_.back().face) {
+        failure->Set(name, error);
+        return false;
+      }
+      if (!notice.empty()) std::fprintf(io_.diagnostics, "karvex: %s\n", notice.c_str());
+    }
+    return true;
   }
-  return missing.size() > 10 ? text + " ..." : text;
+  /// The faces draw in `layout`; false with *failure set when one lacks its size.
+  bool UseLayout(const FaceLayout& layout, Failure* failure) {
+    layout_ = layout;
+    for (Face& face : faces_) {
+      std::vector<Strike> strikes;
+      for (uint32_t em : layout.Ems()) {
+        if (!face.face->HasSize(em, &strikes)) {
+          failure->Set(face.name, NoSizeMessage(em, strikes, options_.bmp_mode()));
+          return false;
+        }
+      }
+    }
+    ready_ = true;
+    return true;
+  }
+  /// Puts the glyph of the first face that has the character whole; false when none has.
+  bool Substitute(GlyphStream* stream, Glyph* glyph, Failure* failure) {
+    if (faces_.empty()) return false;
+    // A .hex or BDF source's faces draw in the source's cell, known by now.
+    if (!ready_) {
+      FaceLayout layout;
+      layout.view = FaceTextDump(uint32_t(stream->cell().width), uint32_t(stream->cell().height),
+                                 uint32_t(options_.row_offset));
+      if (!UseLayout(layout, failure)) {
+        faces_.clear();
+        return false;
+      }
+    }
+    for (size_t i = 0; i < faces_.size(); ++i) {
+      Face& face = faces_[i];
+      std::string error;
+      if (!face.face->HasGlyph(glyph->unicode)) continue;
+      if (!pictures_.Draw(face.face.get(), glyph->unicode, layout_, &error)) {
+        failure->Set(face.name, error);
+        continue;
+      }
+      if (pictures_.cut()) continue;
+      pictures_.Into(glyph);
+      glyph->face = int(i + 1);
+      ++face.drawn;
+      stream->Put(glyph);
+      return true;
+    }
+    return false;
+  }
+  /// Says how many characters came from each face.
+  void Tell() const {
+    for (const Face& face : faces_) {
+      if (face.drawn > 0) {
+        std::fprintf(io_.diagnostics, "karvex: %lld character%s from %s\n",
+                     static_cast<long long>(face.drawn), face.drawn == 1 ? "" : "s",
+                     face.name.c_str());
+      }
+    }
+  }
+
+ private:
+  struct Face {
+    std::string name;
+    std::unique_ptr<FaceRasterizer> face;
+    int64_t drawn;
+  };
+  const RunOptions& options_;
+  const RunIo& io_;
+  std::vector<Face> faces_;
+  FaceLayout layout_;
+  bool ready_ = false;
+  FacePictures pictures_;
+};
+
+// The source of a run, made ready up front so that a source that cannot be had fails
+// before anything is written.
+struct Source {
+  bool face = false;
+  bool bdf = false;
+  // .hex and BDF files
+  std::string text;
+  ReadOptions read;
+  std::vector<WantedGlyph> wanted;
+  // faces
+  std::unique_ptr<FaceRasterizer> rasterizer;
+  FaceRun run;
+};
+
+bool PrepareSource(const RunOptions& options, const RunIo& io, const CodeSet* set,
+                   Source* source, Failure* failure) {
+  std::string error;
+  source->bdf = HasSuffix(options.source, ".bdf");
+  source->face = !source->bdf && !HasSuffix(options.source, ".hex");
+  if (!source->face) {
+    ReadOptions& read = source->read;
+    read.first_code = options.first_code;
+    read.last_code = options.last_code;
+    read.start_unicode = options.start_unicode;
+    read.forced_width = options.cell_width;
+    read.forced_height = options.cell_height;
+    if (set) read.wanted = &source->wanted;
+    bool ok = io.read_file(options.source, &source->text, &error);
+    if (ok && set && source->bdf) {
+      ok = WantedOfBdf(source->text, *set, &source->wanted, &error);
+    } else if (ok && set) {  // a .hex file's codes are Unicode
+      for (uint32_t code : set->codes) source->wanted.push_back({code, int32_t(code)});
+    }
+    if (!ok) failure->Set(options.source, error);
+    return ok;
+  }
+  std::string notice;
+  source->rasterizer = io.open_face(options.source, &notice, &error);
+  if (!source->rasterizer) {
+    failure->Set(options.source, error);
+    return false;
+  }
+  if (!notice.empty()) std::fprintf(io.diagnostics, "karvex: %s\n", notice.c_str());
+  FaceRun& run = source->run;
+  run.width = options.cell_width == 0 ? 16 : options.cell_width;
+  run.height = options.cell_height == 0 ? 16 : options.cell_height;
+  run.first_code = options.first_code;
+  run.last_code = options.last_code;
+  run.codes = set ? &set->codes : nullptr;
+  run.start_unicode = uint32_t(options.start_unicode);
+  run.progress = io.progress;
+  run.layout.row_offset = uint32_t(options.row_offset);
+  if (!options.bmp_mode()) {
+    run.layout.view = FaceTextDump(uint32_t(run.width), uint32_t(run.height), run.layout.row_offset);
+  } else if (!BmpView(uint32_t(run.width), uint32_t(run.height), &run.layout.view)) {
+    failure->Set(options.source, "a " + std::to_string(run.width) + "x" +
+                                     std::to_string(run.height) + " cell gives no BMP picture");
+    return false;
+  }
+  // A bitmap face without the size would give blank glyphs only: it is refused up front.
+  const bool some = set ? !set->codes.empty() : run.first_code <= run.last_code;
+  std::vector<Strike> strikes;
+  for (uint32_t em : run.layout.Ems()) {
+    if (some && !source->rasterizer->HasSize(em, &strikes)) {
+      failure->Set(options.source, NoSizeMessage(em, strikes, options.bmp_mode()));
+      return false;
+    }
+  }
+  return true;
+}
+
+// Lets the run's files be written once the first glyph is on its way.
+class Committer : public GlyphOutput {
+ public:
+  explicit Committer(std::vector<PendingFile*> files, Failure* failure)
+      : files_(std::move(files)), failure_(failure) {}
+  void Put(const Glyph&) override {
+    if (!committed_) Commit();
+  }
+  void Commit() {
+    committed_ = true;
+    for (PendingFile* file : files_) {
+      if (file->started() && !file->Commit()) failure_->Set(file->name(), std::strerror(errno));
+    }
+  }
+  bool committed() const { return committed_; }
+
+ private:
+  std::vector<PendingFile*> files_;
+  Failure* failure_;
+  bool committed_ = false;
+};
+
+// Writes the characters as UTF-8 text, one a line.
+void WriteCharacters(const std::vector<uint32_t>& codes, OutputStream* out) {
+  for (uint32_t code : codes) {
+    char text[5];
+    size_t n = 0;
+    if (code < 0x80) {
+      text[n++] = char(code);
+    } else if (code < 0x800) {
+      text[n++] = char(0xC0 | code >> 6);
+    } else if (code < 0x10000) {
+      text[n++] = char(0xE0 | code >> 12);
+    } else {
+      text[n++] = char(0xF0 | code >> 18);
+      text[n++] = char(0x80 | (code >> 12 & 0x3F));
+    }
+    if (code >= 0x800) text[n++] = char(0x80 | (code >> 6 & 0x3F));
+    if (code >= 0x80) text[n++] = char(0x80 | (code & 0x3F));
+    text[n++] = '\n';
+    out->Write(std::string_view(text, n));
+  }
 }
 
 }  // namespace
 
 int Run(const RunOptions& options, const RunIo& io) {
   Failure failure;
-  // The characters come first, and then the map file: when either cannot be had, nothing
-  // is read or written.
+  auto fail = [&] {
+    std::fprintf(io.diagnostics, "karvex: %s: %s\n", failure.name.c_str(), failure.reason.c_str());
+    return kExitFailure;
+  };
+  // Nothing is read or written until the characters, the files the run writes, the
+  // source and the fallback faces are all to be had; a run that then fails before its
+  // first glyph leaves those files as they were.
   std::unique_ptr<CodeSet> set;
   if (options.code_set()) {
     set = std::make_unique<CodeSet>();
-    if (!ReadCodeSet(options, io, set.get(), &failure)) return Report(failure, io);
+    if (!ReadCodeSet(options, io, set.get(), &failure)) return fail();
   }
-  FilePtr map_file;
-  std::unique_ptr<OutputStream> map;
-  if (!options.map_name.empty()) {
-    map_file.reset(io.create_file(options.map_name));
-    if (!map_file) {
-      failure.Set(options.map_name, std::strerror(errno));
-      return Report(failure, io);
+  PendingFile map, lacking;
+  const auto remove = [&io](const std::string& name) { io.remove_file(name); };
+  for (auto [file, name] : {std::pair{&map, &options.map_name}, {&lacking, &options.lacking_file}}) {
+    std::string error;
+    if (!name->empty() && !file->Start(*name, io.open_file, remove, &error)) {
+      failure.Set(*name, error);
+      return fail();
     }
-    map = std::make_unique<OutputStream>(map_file.get());
   }
-  GaijiWriter writer(io.out, map.get(), options.off_char, options.header, !options.bmp_mode());
+  Source source;
+  Fallbacks fallbacks(options, io);
+  if (!PrepareSource(options, io, set.get(), &source, &failure) || !fallbacks.Open(&failure) ||
+      (source.face && !options.fallback.empty() &&
+       !fallbacks.UseLayout(source.run.layout, &failure))) {
+    return fail();
+  }
+
+  Committer committer({&map, &lacking}, &failure);
+  GaijiWriter writer(io.out, map.started() ? map.stream() : nullptr, options.off_char,
+                     options.header, !options.bmp_mode());
   BmpExporter bmp(io.create_file, &failure);
-  std::vector<GlyphOutput*> outputs = {&writer};
+  std::vector<GlyphOutput*> outputs = {&committer, &writer};
   if (options.bmp_mode()) outputs.push_back(&bmp);
   GlyphStream stream(options.start_eb, outputs);
-  const bool bdf = HasSuffix(options.source, ".bdf");
-  if (bdf || HasSuffix(options.source, ".hex")) {
-    ReadOptions read;
-    read.first_code = options.first_code;
-    read.last_code = options.last_code;
-    read.start_unicode = options.start_unicode;
-    read.forced_width = options.cell_width;
-    read.forced_height = options.cell_height;
-    std::vector<WantedGlyph> wanted;
-    if (set) read.wanted = &wanted;
-    std::string text, error;
-    bool ok = io.read_file(options.source, &text, &error);
-    if (ok && set && bdf) {
-      ok = WantedOfBdf(text, *set, &wanted, &error);
-    } else if (ok && set) {  // a .hex file's codes are Unicode
-      for (uint32_t code : set->codes) wanted.push_back({code, int32_t(code)});
-    }
-    if (!ok || !(bdf ? ReadBdf : ReadHex)(text, read, &stream, &error)) {
+  stream.substitute = [&](Glyph* glyph) { return fallbacks.Substitute(&stream, glyph, &failure); };
+  if (source.face) {
+    ReadFace(source.rasterizer.get(), options.source, source.run, &stream, &failure);
+  } else {
+    std::string error;
+    if (!(source.bdf ? ReadBdf : ReadHex)(source.text, source.read, &stream, &error)) {
       failure.Set(options.source, error);
     }
-  } else {
-    RunFace(options, io, set.get(), &stream, &failure);
   }
+  for (GlyphOutput* output : outputs) output->Finish(stream.lacking());
+
+  // A run that failed before its first glyph leaves its files alone; any other writes them.
+  if (!committer.committed()) {
+    if (failure.happened()) {
+      map.Abandon();
+      lacking.Abandon();
+    } else {
+      committer.Commit();
+    }
+  }
+  WriteCharacters(stream.lacking(), lacking.stream());
   if (!io.out->Flush()) failure.Set("standard output", std::strerror(io.out->error()));
-  if (map && !Finish(map.get(), std::move(map_file))) {
-    failure.Set(options.map_name, std::strerror(errno));
+  for (PendingFile* file : {&map, &lacking}) {
+    if (!file->Close()) failure.Set(file->name(), std::strerror(errno));
   }
-  if (!stream.lacking().empty()) failure.Set(options.source, MissingMessage(stream.lacking()));
-  return Report(failure, io);
+  fallbacks.Tell();
+  if (!stream.cut().empty()) {
+    std::fprintf(io.diagnostics, "karvex: %s: the cell cuts %s\n", options.source.c_str(),
+                 Characters(stream.cut(), " of the glyphs:").c_str());
+  }
+  if (stream.first_non_eb() >= 0) {
+    std::fprintf(io.diagnostics,
+                 "karvex: the EB codes leave A121..FE7E at glyph %lld, U+%04X (%X)\n",
+                 static_cast<long long>(stream.first_non_eb() + 1),
+                 uint32_t(stream.non_eb_unicode()), uint32_t(stream.non_eb_code()));
+  }
+  if (!stream.lacking().empty()) {
+    failure.Set(options.source, "lacks " + Characters(stream.lacking(), " of the characters:"));
+  }
+  return failure.happened() ? fail() : kExitOk;
 }
 
 }  // namespace karvex

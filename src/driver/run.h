@@ -25,6 +25,11 @@ struct RunIo {
       read_file;
   /// Creates or truncates a file for writing; null with errno set on failure.
   std::function<FILE*(const std::string& name)> create_file;
+  /// Opens a file for writing without emptying it; null with errno set on failure, and
+  /// *created when the open made the file (the map, the lacking characters, the proof).
+  std::function<FILE*(const std::string& name, bool* created)> open_file;
+  /// Removes a file the run made and then has no use for.
+  std::function<void(const std::string& name)> remove_file;
   /// Opens a font face by name; null with *error on failure. A face other than the one
   /// named (the best match) comes with a one-line *notice.
   std::function<std::unique_ptr<FaceRasterizer>(const std::string& name, std::string* notice,

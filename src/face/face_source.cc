@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gaiji/east_asian_width.h"
+
 namespace karvex {
 
 namespace {
@@ -19,6 +21,7 @@ FaceView FaceTextDump(uint32_t width, uint32_t height, uint32_t row_offset) {
   view.columns = width == 0 ? kCanvasSize : std::min(width, kCanvasSize);
   // The sum wraps for offsets from -height to -1: then no rows at all.
   view.rows = row_offset < row_offset + height ? std::min(height, kCanvasSize) : 0;
+  view.cell_rows = std::min(height, kCanvasSize);
   return view;
 }
 
@@ -27,7 +30,7 @@ bool BmpView(uint32_t width, uint32_t height, FaceView* view) {
   // No face can be drawn with an em past 65535 pixels, and a canvas for one would take
   // gigabytes before the drawing fails.
   if (w == 0 || h == 0 || std::max(w, h) > kMaxEm) return false;
-  *view = FaceView{w, h, std::max(w, h), 0, w, h};
+  *view = FaceView{w, h, std::max(w, h), 0, w, h, h};
   return true;
 }
 
@@ -35,7 +38,7 @@ bool FaceDrawing::Draw(FaceRasterizer* face, int32_t code, const FaceView& view,
                        std::string* error) {
   canvas_.Reset(view.canvas_width, view.canvas_height);
   InkBox ink;
-  const bool drawn = face->Draw(code, view.em, &canvas_, &ink, error);
+  const bool drawn = face->Draw(code, view.em, view.cell_rows, &canvas_, &ink, error);
   columns_ = view.columns;
   rows_ = view.rows;
   const int64_t top = view.top, bottom = top + rows_;
@@ -55,6 +58,55 @@ bool FaceDrawing::Draw(FaceRasterizer* face, int32_t code, const FaceView& view,
   return drawn;
 }
 
+int FaceLayout::Views(int32_t code, FaceView* views) const {
+  if (heights.empty()) {
+    views[0] = view;
+    return 1;
+  }
+  const bool full = width == 0 ? IsWide(uint32_t(code)) : width == 2;
+  int count = 0;
+  for (int32_t height : heights) {
+    // The cell of the nominal size, as for a font of that size and width.
+    const CellSize cell = SizeClass(full ? height : height / 2, height, 0, 0);
+    views[count++] = FaceTextDump(uint32_t(cell.width), uint32_t(cell.height), row_offset);
+  }
+  return count;
+}
+
+std::vector<uint32_t> FaceLayout::Ems() const {
+  std::vector<uint32_t> ems;
+  FaceView views[kMaxPictures];
+  // The first character of each width stands for all of its width.
+  for (int32_t code : {0x41, 0x3042}) {
+    for (int i = 0, n = Views(code, views); i < n; ++i) {
+      if (std::find(ems.begin(), ems.end(), views[i].em) == ems.end()) ems.push_back(views[i].em);
+    }
+  }
+  return ems;
+}
+
+bool FacePictures::Draw(FaceRasterizer* face, int32_t code, const FaceLayout& layout,
+                        std::string* error) {
+  FaceView views[kMaxPictures];
+  count_ = layout.Views(code, views);
+  bool drawn = true;
+  for (int i = 0; i < count_; ++i) drawn &= drawings_[i].Draw(face, code, views[i], error);
+  return drawn;
+}
+
+bool FacePictures::cut() const {
+  for (int i = 0; i < count_; ++i) {
+    if (drawings_[i].cut()) return true;
+  }
+  return false;
+}
+
+void FacePictures::Into(Glyph* glyph) const {
+  glyph->pictures = count_;
+  for (int i = 0; i < count_; ++i) glyph->picture[i] = drawings_[i].picture();
+  glyph->cut = cut();
+}
+
 void ReadFace(FaceRasterizer* face, const std::string& name, const FaceRun& run,
               GlyphStream* stream, Failure* failure) {
   stream->Begin(CellSize{run.width, run.height});
@@ -63,7 +115,7 @@ void ReadFace(FaceRasterizer* face, const std::string& name, const FaceRun& run,
                                                            : 0;
   const bool progress = run.progress && total > kLongRun;
   uint32_t unicode = run.start_unicode;
-  FaceDrawing drawing;
+  FacePictures drawing;
   std::string error;
   uint64_t done = 0;
   for (; done < total && !stream->failed(); ++done) {
@@ -82,11 +134,10 @@ void ReadFace(FaceRasterizer* face, const std::string& name, const FaceRun& run,
         continue;
       }
     }
-    if (!drawing.Draw(face, glyph.code, run.view, &error)) {
+    if (!drawing.Draw(face, glyph.code, run.layout, &error)) {
       failure->Set(name, error);  // the blank picture stands; the run says so
     }
-    glyph.picture[0] = drawing.picture();
-    glyph.cut = drawing.cut();
+    drawing.Into(&glyph);
     if (glyph.cut && stream->Substitute(&glyph)) continue;
     if (glyph.cut && run.codes) {
       stream->Lack(uint32_t(glyph.code), true);

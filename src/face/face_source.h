@@ -20,6 +20,7 @@ struct FaceView {
   uint32_t top = 0;       ///< first canvas row shown
   uint32_t columns = 16;  ///< shown from column 0
   uint32_t rows = 16;     ///< shown from `top` down; rows past the canvas are background
+  uint32_t cell_rows = 16;  ///< the cell's rows on the canvas, from its top
 };
 
 /// The text dump of a cell: a 48 x 48 canvas, the larger of the sides (each capped at 48)
@@ -48,9 +49,37 @@ class FaceDrawing {
   bool cut_ = false;
 };
 
+/// The views a face run draws each character in: the run's one view or, for a FreePWING
+/// book, one text dump per height in the cell of the character's width.
+struct FaceLayout {
+  FaceView view;                 ///< the one view, when there are no heights
+  std::vector<int32_t> heights;  ///< FreePWING's heights, 16 first
+  int width = 0;                 ///< with heights: 1 half, 2 full, 0 by East Asian Width
+  uint32_t row_offset = 0;
+  /// The views of `code`, at most kMaxPictures; returns how many.
+  int Views(int32_t code, FaceView* views) const;
+  /// Every em a run with this layout may draw at.
+  std::vector<uint32_t> Ems() const;
+};
+
+/// A character drawn in every view of a layout.
+class FacePictures {
+ public:
+  /// False, with *error set and blank pictures, when the face cannot draw it.
+  bool Draw(FaceRasterizer* face, int32_t code, const FaceLayout& layout, std::string* error);
+  /// True when any picture lost ink to its cell.
+  bool cut() const;
+  /// Gives the glyph the pictures (valid until the next Draw) and their cut.
+  void Into(Glyph* glyph) const;
+
+ private:
+  FaceDrawing drawings_[kMaxPictures];
+  int count_ = 0;
+};
+
 /// What a face run draws.
 struct FaceRun {
-  FaceView view;
+  FaceLayout layout;
   int32_t width = 16;   ///< the cell as the header gives it (text dumps cap their rows)
   int32_t height = 16;
   int64_t first_code = 0;

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -103,8 +104,8 @@ class FreeTypeRasterizer : public FaceRasterizer {
     return false;
   }
 
-  bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas, InkBox* ink,
-            std::string* error) override {
+  bool Draw(int32_t code, uint32_t em_pixels, uint32_t cell_rows, MonoCanvas* canvas,
+            InkBox* ink, std::string* error) override {
     *ink = InkBox();
     if (code < 1 || code > 0x10FFFF || em_pixels == 0) return true;
     if (em_pixels != em_pixels_ && !SetSize(em_pixels)) {
@@ -122,8 +123,21 @@ class FreeTypeRasterizer : public FaceRasterizer {
       *error = text;
       return false;
     }
-    Blit(slot->bitmap, int64_t{slot->bitmap_left}, int64_t{ascent_} - slot->bitmap_top, canvas,
-         ink);
+    // An em box taller than the cell sticks out above and below alike.
+    const int64_t ascent = !em_box_ ? ascent_
+                           : typo_ascent_ - (em_pixels > cell_rows ? (em_pixels - cell_rows) / 2 : 0);
+    int64_t top = ascent - slot->bitmap_top;
+    int64_t first, last;
+    // In a face whose Windows ascent would put glyphs below their own baseline, a glyph
+    // that would reach out of the cell, but fits in it, moves just enough to fit.
+    if (fit_ && InkRows(slot->bitmap, &first, &last) && last - first < int64_t{cell_rows}) {
+      if (top + first < 0) {
+        top = -first;
+      } else if (top + last >= int64_t{cell_rows}) {
+        top = int64_t{cell_rows} - 1 - last;
+      }
+    }
+    Blit(slot->bitmap, int64_t{slot->bitmap_left}, top, canvas, ink);
     return true;
   }
 
@@ -144,11 +158,19 @@ class FreeTypeRasterizer : public FaceRasterizer {
     em_pixels_ = 0;
     if (em_pixels > 0xFFFF || FT_Set_Pixel_Sizes(face_.get(), 0, em_pixels)) return false;
     em_pixels_ = em_pixels;
-    // The baseline lies the face's Windows ascent below the top, as on a screen canvas.
+    // The baseline lies the face's Windows ascent below the top, as on a screen canvas,
+    // unless that lies below the typographic ascender: then glyphs are moved to fit the
+    // cell, and a face whose typographic ascender and descender span one em (the
+    // ideographic em box of CJK faces) puts its baseline at that ascender.
     auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face_.get(), FT_SFNT_OS2));
+    fit_ = em_box_ = false;
     if (os2 && os2->version != 0xFFFF && face_->units_per_EM > 0) {
-      int64_t upem = face_->units_per_EM;
-      ascent_ = (2 * int64_t{os2->usWinAscent} * em_pixels + upem) / (2 * upem);
+      const int64_t upem = face_->units_per_EM;
+      const auto scale = [&](int64_t units) { return (2 * units * em_pixels + upem) / (2 * upem); };
+      ascent_ = scale(os2->usWinAscent);
+      typo_ascent_ = scale(os2->sTypoAscender);
+      fit_ = os2->sTypoAscender > 0 && ascent_ > typo_ascent_;
+      em_box_ = fit_ && os2->sTypoAscender - os2->sTypoDescender == upem;
     } else {
       ascent_ = (face_->size->metrics.ascender + 32) >> 6;
     }
@@ -160,11 +182,9 @@ class FreeTypeRasterizer : public FaceRasterizer {
   static void Blit(const FT_Bitmap& bitmap, int64_t left, int64_t top, MonoCanvas* canvas,
                    InkBox* ink) {
     const int64_t rows = bitmap.rows, columns = bitmap.width;
-    const int64_t pitch = bitmap.pitch;
     int64_t first = columns, last = -1, top_row = rows, bottom_row = -1;
     for (int64_t y = 0; y < rows; ++y) {
-      const uint8_t* row = pitch >= 0 ? bitmap.buffer + y * pitch
-                                      : bitmap.buffer + (rows - 1 - y) * -pitch;
+      const uint8_t* row = Row(bitmap, y);
       const bool on_canvas = top + y >= 0 && top + y < canvas->height;
       if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {  // the usual case: whole bytes
         if (on_canvas) canvas->InkRow(row, columns, left, uint32_t(top + y));
@@ -191,6 +211,30 @@ class FreeTypeRasterizer : public FaceRasterizer {
     if (last >= 0) *ink = InkBox{left + first, top + top_row, left + last + 1, top + bottom_row + 1};
   }
 
+  // Row y of a bitmap, the top row first whatever the sign of its pitch.
+  static const uint8_t* Row(const FT_Bitmap& bitmap, int64_t y) {
+    const int64_t pitch = bitmap.pitch;
+    return pitch >= 0 ? bitmap.buffer + y * pitch
+                      : bitmap.buffer + (int64_t{bitmap.rows} - 1 - y) * -pitch;
+  }
+
+  // The first and last bitmap rows that hold ink; false when none does.
+  static bool InkRows(const FT_Bitmap& bitmap, int64_t* first, int64_t* last) {
+    *first = -1;
+    for (int64_t y = 0; y < int64_t{bitmap.rows}; ++y) {
+      const uint8_t* row = Row(bitmap, y);
+      bool ink = false;
+      if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
+        for (int64_t j = 0; j < (int64_t{bitmap.width} + 7) / 8 && !ink; ++j) ink = row[j] != 0;
+      }
+      for (int64_t x = 0; x < int64_t{bitmap.width} && !ink; ++x) ink = IsInk(bitmap, row, x);
+      if (!ink) continue;
+      if (*first < 0) *first = y;
+      *last = y;
+    }
+    return *first >= 0;
+  }
+
   static bool IsInk(const FT_Bitmap& bitmap, const uint8_t* row, int64_t x) {
     switch (bitmap.pixel_mode) {
       case FT_PIXEL_MODE_MONO:
@@ -212,13 +256,32 @@ class FreeTypeRasterizer : public FaceRasterizer {
   FT_UInt last_index_ = 0;
   uint32_t em_pixels_ = 0;
   int64_t ascent_ = 0;
+  int64_t typo_ascent_ = 0;
+  bool fit_ = false;     // glyphs move to fit the cell
+  bool em_box_ = false;  // the baseline is at the typographic ascender
+
 };
 
-// A name with a "/" in it, or that names something that exists, is a path; anything else
-// is a family name for fontconfig.
+// A name with a "/" in it, that names something that exists, or that ends in a font
+// file's extension (packed or not) is a path; anything else is a family name for
+// fontconfig, so that a mistyped file name is not drawn in another face.
 bool IsPath(const std::string& name) {
   struct stat st;
-  return name.find('/') != std::string::npos || ::stat(name.c_str(), &st) == 0;
+  if (name.find('/') != std::string::npos || ::stat(name.c_str(), &st) == 0) return true;
+  std::string_view base = name;
+  for (std::string_view packed : {".gz", ".Z"}) {
+    if (base.size() > packed.size() && base.substr(base.size() - packed.size()) == packed) {
+      base.remove_suffix(packed.size());
+    }
+  }
+  const size_t dot = base.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  std::string extension(base.substr(dot + 1));
+  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* font : {"ttf", "otf", "ttc", "otc", "pcf", "pfb", "pfa", "woff", "woff2"}) {
+    if (extension == font) return true;
+  }
+  return false;
 }
 
 // FreeType's streams allocate through these.

@@ -81,12 +81,13 @@ class FaceRasterizer {
   virtual bool HasGlyph(int32_t code) = 0;
   /// Draws the character `code`, followed by a blank, in the face with an em of
   /// `em_pixels`, its reference point at the canvas's top-left corner, on the white
-  /// `canvas`; ink outside the canvas is clipped, and *ink says where all of it lies.
+  /// `canvas`, for a cell of the canvas's top `cell_rows` rows; ink outside the canvas is
+  /// clipped, and *ink says where all of it lies.
   /// Codes outside 1..0x10FFFF draw nothing. False, with *error set and nothing drawn,
   /// when the face cannot draw the character at that size (a bitmap font without that
   /// size, an em past what the face takes, a glyph that does not load).
-  virtual bool Draw(int32_t code, uint32_t em_pixels, MonoCanvas* canvas, InkBox* ink,
-                    std::string* error) = 0;
+  virtual bool Draw(int32_t code, uint32_t em_pixels, uint32_t cell_rows, MonoCanvas* canvas,
+                    InkBox* ink, std::string* error) = 0;
 };
 
 }  // namespace karvex

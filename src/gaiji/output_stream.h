@@ -35,6 +35,8 @@ class OutputStream {
     return at;
   }
 
+  /// From now on the text goes to `file`, what is held so far first.
+  void Attach(FILE* file) { file_ = file; }
   /// Writes out everything buffered and flushes the FILE. False once any write failed.
   bool Flush();
   bool failed() const { return error_ != 0; }
