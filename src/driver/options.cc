@@ -186,6 +186,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOpti
         options->row_offset = ScanDecimal(value);
         break;
       case 'e':
+        options->start_eb_given = true;
         ScanHexInto(value, &options->start_eb);
         break;
       case 'h':

@@ -19,6 +19,7 @@ struct RunOptions {
   int32_t first_code = 0;          ///< Second positional, hexadecimal.
   int32_t last_code = 0;           ///< Third positional, hexadecimal; else the first code.
   int32_t start_eb = 0xA121;       ///< -e, hexadecimal.
+  bool start_eb_given = false;     ///< an -e option was met
   int32_t start_unicode = 0xE000;  ///< -u, hexadecimal.
   int32_t cell_width = 0;          ///< -x, decimal; 0 = from the font.
   int32_t cell_height = 0;         ///< -y, decimal; 0 = from the font; 32 is taken as 30.
@@ -39,6 +40,7 @@ struct RunOptions {
 
   /// A code-set run writes the characters of a text or those a character set lacks.
   bool code_set() const { return !codes_file.empty() || !missing_from.empty(); }
+  bool freepwing() const { return !freepwing_dir.empty(); }
 
   bool bmp_mode() const { return output_mode == 'b' || output_mode == 'B'; }
 };

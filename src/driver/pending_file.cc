@@ -47,15 +47,9 @@ bool PendingFile::Commit() {
 
 bool PendingFile::Close() {
   if (!file_) return true;
-  bool ok = stream_.Flush();
-  int error = stream_.error();
-  if (std::fclose(file_) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
+  FILE* file = file_;
   file_ = nullptr;
-  errno = error;
-  return ok;
+  return CloseFile(&stream_, file);
 }
 
 void PendingFile::Abandon() {

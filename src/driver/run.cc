@@ -1,8 +1,12 @@
 #include "driver/run.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "driver/code_set.h"
@@ -10,6 +14,7 @@
 #include "face/face_source.h"
 #include "gaiji/bmp_exporter.h"
 #include "gaiji/charset.h"
+#include "gaiji/freepwing_writer.h"
 #include "gaiji/gaiji_writer.h"
 #include "readers/bdf_reader.h"
 #include "readers/hex_reader.h"
@@ -205,6 +210,12 @@ class Fallbacks {
   FacePictures pictures_;
 };
 
+// Says that a cell is none of the 16-dot cells FreePWING takes.
+std::string NoFreePwingCell(CellSize cell) {
+  return "a " + std::to_string(cell.width) + "x" + std::to_string(cell.height) +
+         " cell; FreePWING takes 8x16 (half width) and 16x16 (full width)";
+}
+
 // The source of a run, made ready up front so that a source that cannot be had fails
 // before anything is written.
 struct Source {
@@ -257,7 +268,17 @@ bool PrepareSource(const RunOptions& options, const RunIo& io, const CodeSet* se
   run.start_unicode = uint32_t(options.start_unicode);
   run.progress = io.progress;
   run.layout.row_offset = uint32_t(options.row_offset);
-  if (!options.bmp_mode()) {
+  if (options.freepwing()) {
+    // One width for the run when -x or -y names its 16-dot cell; by character otherwise.
+    run.layout.heights = options.heights;
+    const bool forced = options.cell_width != 0 || options.cell_height != 0;
+    run.layout.width = !forced ? 0 : run.width == 8 && run.height == 16 ? 1
+                       : run.width == 16 && run.height == 16 ? 2 : -1;
+    if (run.layout.width < 0) {
+      failure->Set(options.source, NoFreePwingCell(CellSize{run.width, run.height}));
+      return false;
+    }
+  } else if (!options.bmp_mode()) {
     run.layout.view = FaceTextDump(uint32_t(run.width), uint32_t(run.height), run.layout.row_offset);
   } else if (!BmpView(uint32_t(run.width), uint32_t(run.height), &run.layout.view)) {
     failure->Set(options.source, "a " + std::to_string(run.width) + "x" +
@@ -272,6 +293,102 @@ bool PrepareSource(const RunOptions& options, const RunIo& io, const CodeSet* se
       failure->Set(options.source, NoSizeMessage(em, strikes, options.bmp_mode()));
       return false;
     }
+  }
+  return true;
+}
+
+// A FreePWING book's checks before anything is written: names new to DIR and to each
+// other, at most 8,192 glyphs of a width, the heights of the lists DIR holds. `glyphs`
+// holds each glyph's Unicode value and width (true: full).
+bool CheckFreePwing(const RunOptions& options, const FreePwingBook& book,
+                    const std::vector<std::pair<int32_t, bool>>& glyphs, Failure* failure) {
+  const std::string& dir = options.freepwing_dir;
+  const int heights = int(options.heights.size());
+  for (int full = 0; full < 2; ++full) {
+    if (book.heights[full] != 0 && book.heights[full] != heights) {
+      failure->Set(dir, std::string(full ? "fullchar.txt" : "halfchar.txt") + " gives " +
+                            std::to_string(book.heights[full]) + " heights a glyph, this run " +
+                            std::to_string(heights) + " (--heights)");
+      return false;
+    }
+  }
+  std::set<std::string> names[2];
+  int64_t count[2] = {book.count[0], book.count[1]};
+  for (const auto& [unicode, full] : glyphs) {
+    const std::string name = FreePwingName(unicode);
+    if (book.names[full].count(name) || !names[full].insert(name).second) {
+      failure->Set(dir, name + " is defined already");
+      return false;
+    }
+    if (++count[full] > kFreePwingLimit) {
+      failure->Set(dir, std::string("more than 8192 ") + (full ? "full" : "half") +
+                            "-width glyphs, FreePWING's limit");
+      return false;
+    }
+  }
+  return true;
+}
+
+// Collects what a dry run of a .hex or BDF source would write.
+struct GlyphList : GlyphOutput {
+  void Put(const Glyph& glyph) override { unicodes.push_back(glyph.unicode); }
+  std::vector<int32_t> unicodes;
+};
+
+// Options that do not go together; false with *failure set.
+bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure) {
+  if (options.freepwing()) {
+    if (options.start_eb_given || !options.map_name.empty() || options.bmp_mode()) {
+      failure->Set("--freepwing", "FreePWING numbers the gaiji from A121 in the order of its "
+                                  "lists, which are the map: no -e, -m or -o=bmp");
+    } else if (options.freepwing_dir.find_first_of(" \t") != std::string::npos) {
+      failure->Set(options.freepwing_dir, "FreePWING cannot read paths with blanks");
+    } else if (file_source && options.heights.size() != 1) {
+      failure->Set("--heights", "a .hex or BDF source has its glyphs at 16 rows only");
+    }
+  } else if (options.heights.size() != 1) {
+    failure->Set("--heights", "the heights of a FreePWING book go with --freepwing");
+  }
+  if (file_source && !options.fallback.empty() && !options.code_set()) {
+    failure->Set("--fallback", "a .hex or BDF source takes fallback faces for --codes or "
+                               "--missing-from, the characters it may lack");
+  }
+  return !failure->happened();
+}
+
+// Checks a FreePWING run up front and makes DIR; false with *failure set.
+bool StartFreePwing(const RunOptions& options, Source* source, const CodeSet* set,
+                    FreePwingBook* book, Failure* failure) {
+  const std::string& dir = options.freepwing_dir;
+  std::string error;
+  if (!book->Read(dir, &error)) {
+    failure->Set(dir, error);
+    return false;
+  }
+  std::vector<std::pair<int32_t, bool>> glyphs;
+  if (source->face) {
+    FaceView views[kMaxPictures];
+    for (uint32_t code : set->codes) {
+      source->run.layout.Views(int32_t(code), views);
+      glyphs.push_back({int32_t(code), views[0].columns > 8});
+    }
+  } else {
+    // The file's cell and its glyphs come from reading it once without writing.
+    GlyphList list;
+    GlyphStream stream(options.start_eb, {&list});
+    (source->bdf ? ReadBdf : ReadHex)(source->text, source->read, &stream, &error);
+    const CellSize cell = stream.cell();
+    if (!(cell.height == 16 && (cell.width == 8 || cell.width == 16))) {
+      failure->Set(options.source, NoFreePwingCell(cell));
+      return false;
+    }
+    for (int32_t unicode : list.unicodes) glyphs.push_back({unicode, cell.width == 16});
+    for (uint32_t code : stream.lacking()) glyphs.push_back({int32_t(code), cell.width == 16});
+  }
+  if (!CheckFreePwing(options, *book, glyphs, failure)) return false;
+  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+    failure->Set(dir, std::strerror(errno));
+    return false;
   }
   return true;
 }
@@ -331,8 +448,11 @@ int Run(const RunOptions& options, const RunIo& io) {
   // Nothing is read or written until the characters, the files the run writes, the
   // source and the fallback faces are all to be had; a run that then fails before its
   // first glyph leaves those files as they were.
+  const bool file_source = HasSuffix(options.source, ".bdf") || HasSuffix(options.source, ".hex");
+  if (!CheckOptions(options, file_source, &failure)) return fail();
+  // A FreePWING book takes a face's characters as a set, each of them or none.
   std::unique_ptr<CodeSet> set;
-  if (options.code_set()) {
+  if (options.code_set() || (options.freepwing() && !file_source)) {
     set = std::make_unique<CodeSet>();
     if (!ReadCodeSet(options, io, set.get(), &failure)) return fail();
   }
@@ -347,9 +467,11 @@ int Run(const RunOptions& options, const RunIo& io) {
   }
   Source source;
   Fallbacks fallbacks(options, io);
+  FreePwingBook book;
   if (!PrepareSource(options, io, set.get(), &source, &failure) || !fallbacks.Open(&failure) ||
       (source.face && !options.fallback.empty() &&
-       !fallbacks.UseLayout(source.run.layout, &failure))) {
+       !fallbacks.UseLayout(source.run.layout, &failure)) ||
+      (options.freepwing() && !StartFreePwing(options, &source, set.get(), &book, &failure))) {
     return fail();
   }
 
@@ -357,8 +479,14 @@ int Run(const RunOptions& options, const RunIo& io) {
   GaijiWriter writer(io.out, map.started() ? map.stream() : nullptr, options.off_char,
                      options.header, !options.bmp_mode());
   BmpExporter bmp(io.create_file, &failure);
-  std::vector<GlyphOutput*> outputs = {&committer, &writer};
-  if (options.bmp_mode()) outputs.push_back(&bmp);
+  FreePwingWriter freepwing(options.freepwing_dir, book, io.create_file, &failure);
+  std::vector<GlyphOutput*> outputs = {&committer};
+  if (options.freepwing()) {
+    outputs.push_back(&freepwing);
+  } else {
+    outputs.push_back(&writer);
+    if (options.bmp_mode()) outputs.push_back(&bmp);
+  }
   GlyphStream stream(options.start_eb, outputs);
   stream.substitute = [&](Glyph* glyph) { return fallbacks.Substitute(&stream, glyph, &failure); };
   if (source.face) {

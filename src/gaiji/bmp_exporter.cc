@@ -95,13 +95,7 @@ void BmpExporter::Put(const Glyph& glyph) {
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
   OutputStream stream(file.get());
   WriteBmp(picture, geometry, &stream);
-  bool ok = stream.Flush();
-  int error = stream.error();
-  if (std::fclose(file.release()) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) failure_->Set(name, std::strerror(error));
+  if (!CloseFile(&stream, file.release())) failure_->Set(name, std::strerror(errno));
 }
 
 }  // namespace karvex

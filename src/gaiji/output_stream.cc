@@ -51,4 +51,15 @@ bool OutputStream::Flush() {
   return error_ == 0;
 }
 
+bool CloseFile(OutputStream* stream, FILE* file) {
+  bool ok = stream->Flush();
+  int error = stream->error();
+  if (std::fclose(file) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  errno = error;
+  return ok;
+}
+
 }  // namespace karvex

@@ -60,6 +60,10 @@ class OutputStream {
   int error_ = 0;
 };
 
+/// Writes out what `stream` holds for `file` and closes the file; false with errno set when
+/// a write failed.
+bool CloseFile(OutputStream* stream, FILE* file);
+
 }  // namespace karvex
 
 #endif  // KARVEX_GAIJI_OUTPUT_STREAM_H_
