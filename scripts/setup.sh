@@ -5,12 +5,13 @@ set -eu
 
 packages="
   build-essential cmake pkg-config clang libclang-rt-14-dev llvm
-  libfreetype-dev libfontconfig-dev libdeflate-dev fontconfig
+  libfreetype-dev libfontconfig-dev libdeflate-dev libpng-dev fontconfig
   googletest libgtest-dev libbenchmark-dev
   python3 python3-pil libxml2-utils valgrind hyperfine time man-db groff-base mandoc ncompress
   unifont unifont-bin fonts-unifont xfonts-unifont
   xfonts-shinonome xfonts-intl-japanese xfonts-efont-unicode xfonts-75dpi xfonts-utils pcf2bdf
-  fonts-dejavu-core fonts-ipafont-gothic fonts-wqy-microhei manpages-ja
+  fonts-dejavu-core fonts-ipafont-gothic fonts-wqy-microhei fonts-noto-cjk fonts-vlgothic
+  manpages-ja freepwing eb-utils
 "
 
 missing=""

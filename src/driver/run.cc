@@ -16,6 +16,7 @@
 #include "gaiji/charset.h"
 #include "gaiji/freepwing_writer.h"
 #include "gaiji/gaiji_writer.h"
+#include "gaiji/proof_sheet.h"
 #include "readers/bdf_reader.h"
 #include "readers/hex_reader.h"
 
@@ -329,11 +330,41 @@ bool CheckFreePwing(const RunOptions& options, const FreePwingBook& book,
   return true;
 }
 
-// Collects what a dry run of a .hex or BDF source would write.
-struct GlyphList : GlyphOutput {
-  void Put(const Glyph& glyph) override { unicodes.push_back(glyph.unicode); }
-  std::vector<int32_t> unicodes;
-};
+// Reads a .hex or BDF source once without writing anything: its cell, and the Unicode
+// value of each glyph it would write or character it would lack, in the order of the run.
+CellSize DryRun(const Source& source, std::vector<int32_t>* unicodes) {
+  struct GlyphList : GlyphOutput {
+    void Put(const Glyph& glyph) override { unicodes->push_back(glyph.unicode); }
+    std::vector<int32_t>* unicodes;
+  } list;
+  list.unicodes = unicodes;
+  GlyphStream stream(0, {&list});
+  std::string error;
+  (source.bdf ? ReadBdf : ReadHex)(source.text, source.read, &stream, &error);
+  for (uint32_t code : stream.lacking()) unicodes->push_back(int32_t(code));
+  return stream.cell();
+}
+
+// The layout of a proof sheet: the largest picture of the run and a cell per glyph or
+// lacking character.
+ProofLayout LayoutProof(const Source& source, const CodeSet* set) {
+  if (!source.face) {
+    std::vector<int32_t> unicodes;
+    const CellSize cell = DryRun(source, &unicodes);
+    return ProofLayout(cell.width, cell.height, int64_t(unicodes.size()));
+  }
+  const FaceRun& run = source.run;
+  FaceView views[kMaxPictures];
+  uint32_t width = 0, height = 0;
+  for (int32_t code : {0x41, 0x3042}) {  // each width
+    run.layout.Views(code, views);
+    width = std::max(width, views[0].columns);
+    height = std::max(height, views[0].rows);
+  }
+  const int64_t cells = set ? int64_t(set->codes.size())
+                        : std::max<int64_t>(0, run.last_code - run.first_code + 1);
+  return ProofLayout(int32_t(width), int32_t(height), cells);
+}
 
 // Options that do not go together; false with *failure set.
 bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure) {
@@ -373,17 +404,13 @@ bool StartFreePwing(const RunOptions& options, Source* source, const CodeSet* se
       glyphs.push_back({int32_t(code), views[0].columns > 8});
     }
   } else {
-    // The file's cell and its glyphs come from reading it once without writing.
-    GlyphList list;
-    GlyphStream stream(options.start_eb, {&list});
-    (source->bdf ? ReadBdf : ReadHex)(source->text, source->read, &stream, &error);
-    const CellSize cell = stream.cell();
+    std::vector<int32_t> unicodes;
+    const CellSize cell = DryRun(*source, &unicodes);
     if (!(cell.height == 16 && (cell.width == 8 || cell.width == 16))) {
       failure->Set(options.source, NoFreePwingCell(cell));
       return false;
     }
-    for (int32_t unicode : list.unicodes) glyphs.push_back({unicode, cell.width == 16});
-    for (uint32_t code : stream.lacking()) glyphs.push_back({int32_t(code), cell.width == 16});
+    for (int32_t unicode : unicodes) glyphs.push_back({unicode, cell.width == 16});
   }
   if (!CheckFreePwing(options, *book, glyphs, failure)) return false;
   if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
@@ -456,9 +483,10 @@ int Run(const RunOptions& options, const RunIo& io) {
     set = std::make_unique<CodeSet>();
     if (!ReadCodeSet(options, io, set.get(), &failure)) return fail();
   }
-  PendingFile map, lacking;
+  PendingFile map, lacking, proof;
   const auto remove = [&io](const std::string& name) { io.remove_file(name); };
-  for (auto [file, name] : {std::pair{&map, &options.map_name}, {&lacking, &options.lacking_file}}) {
+  for (auto [file, name] : {std::pair{&map, &options.map_name}, {&lacking, &options.lacking_file},
+                            {&proof, &options.proof_file}}) {
     std::string error;
     if (!name->empty() && !file->Start(*name, io.open_file, remove, &error)) {
       failure.Set(*name, error);
@@ -475,7 +503,7 @@ int Run(const RunOptions& options, const RunIo& io) {
     return fail();
   }
 
-  Committer committer({&map, &lacking}, &failure);
+  Committer committer({&map, &lacking, &proof}, &failure);
   GaijiWriter writer(io.out, map.started() ? map.stream() : nullptr, options.off_char,
                      options.header, !options.bmp_mode());
   BmpExporter bmp(io.create_file, &failure);
@@ -486,6 +514,12 @@ int Run(const RunOptions& options, const RunIo& io) {
   } else {
     outputs.push_back(&writer);
     if (options.bmp_mode()) outputs.push_back(&bmp);
+  }
+  std::unique_ptr<ProofSheet> sheet;
+  if (proof.started()) {
+    sheet = std::make_unique<ProofSheet>(LayoutProof(source, set.get()), options.freepwing(),
+                                         proof.stream());
+    outputs.push_back(sheet.get());
   }
   GlyphStream stream(options.start_eb, outputs);
   stream.substitute = [&](Glyph* glyph) { return fallbacks.Substitute(&stream, glyph, &failure); };
@@ -502,15 +536,14 @@ int Run(const RunOptions& options, const RunIo& io) {
   // A run that failed before its first glyph leaves its files alone; any other writes them.
   if (!committer.committed()) {
     if (failure.happened()) {
-      map.Abandon();
-      lacking.Abandon();
+      for (PendingFile* file : {&map, &lacking, &proof}) file->Abandon();
     } else {
       committer.Commit();
     }
   }
   WriteCharacters(stream.lacking(), lacking.stream());
   if (!io.out->Flush()) failure.Set("standard output", std::strerror(io.out->error()));
-  for (PendingFile* file : {&map, &lacking}) {
+  for (PendingFile* file : {&map, &lacking, &proof}) {
     if (!file->Close()) failure.Set(file->name(), std::strerror(errno));
   }
   fallbacks.Tell();
