@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Runs golden rows. A case is "$ karvex ARGS" (a last word ">/dev/full" sends stdout there),
 run in a fresh folder, then sections up to the next one, a blank line or a "//" comment:
-"< FILE" an input file (its lines take escapes: \\n, \\0, ...); "> stdout", "> stderr" or
-"> FILE" what the run must write there; "<= NAME EXPR", ">= NAME EXPR" the same as a Python
-expression (... = unchecked); "> status N [STDERR LINE]". Text after a section's name is its
-first line. In outputs "@ EB UNICODE ROW..." is a glyph block, "@@ CODE EB UNICODE ROW..."
-one that names its code. Unless given, the status is 0, stdout and stderr are empty, and
-the run makes no file but those listed."""
+"< FILE" an input file (its lines take escapes: \\n, \\0, ...; one ending in \\c has no LF);
+"> stdout", "> stderr" or "> FILE" what the run must write there; "<= NAME EXPR", ">= NAME
+EXPR" the same as a Python expression (... = unchecked); "> status N [STDERR LINE]". Text
+after a section's name is its first line. In outputs "@ EB UNICODE ROW..." is a glyph block,
+"@@ CODE EB UNICODE ROW..." one that names its code. Unless given, the status is 0, stdout
+and stderr are empty, and the run makes no file but those listed."""
 
 import codecs
 import difflib
@@ -22,7 +22,7 @@ KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
 def add(section, line, escaped):
     words = line.split()
     if escaped:
-        section += codecs.escape_decode(line.encode())[0]
+        section += codecs.escape_decode(line.removesuffix("\\c\n").encode())[0]
     elif words and words[0] in ("@", "@@"):
         code = 'code="%s"  ' % words.pop(1) if words[0] == "@@" else ""
         section += ('<fontData %sebcode="%s" unicode="%s">\n%s</fontData>\n' % (
