@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Runs golden rows. A case is "$ karvex ARGS" (a last word ">/dev/full" sends stdout there),
 run in a fresh folder, then sections up to the next one, a blank line or a "//" comment:
-"< FILE" an input file (its lines take escapes: \\n, \\0, ...); "> stdout", "> stderr" or
-"> FILE" what the run must write there; "<= NAME EXPR", ">= NAME EXPR" the same as a Python
-expression (... = unchecked); "> status N [STDERR LINE]". Text after a section's name is its
-first line. In outputs "@ EB UNICODE ROW..." is a glyph block, "@@ CODE EB UNICODE ROW..."
-one that names its code. Unless given, the status is 0, stdout and stderr are empty, input
-files stay as they were, and the run makes no file but those listed."""
+"< FILE" an input file (its lines take escapes: \\n, \\0, ...; one ending in \\c has no LF);
+"> stdout", "> stderr" or "> FILE" what the run must write there; "<= NAME EXPR", ">= NAME
+EXPR" the same as a Python expression (... = unchecked); "> status N [STDERR LINE]". Text
+after a section's name is its first line. In outputs "@ EB UNICODE ROW..." is a glyph block,
+"@@ CODE EB UNICODE ROW..." one that names its code. Unless given, the status is 0, stdout
+and stderr are empty, input files stay as they were, and the run makes no file but those
+listed (FILE may name one in a folder)."""
 
 import codecs
 import difflib
@@ -22,7 +23,7 @@ KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
 def add(section, line, escaped):
     words = line.split()
     if escaped:
-        section += codecs.escape_decode(line.encode())[0]
+        section += codecs.escape_decode(line.removesuffix("\\c\n").encode())[0]
     elif words and words[0] in ("@", "@@"):
         code = 'code="%s"  ' % words.pop(1) if words[0] == "@@" else ""
         section += ('<fontData %sebcode="%s" unicode="%s">\n%s</fontData>\n' % (
@@ -67,12 +68,15 @@ def run_case(case):
     full = args[-1] == ">/dev/full"
     with tempfile.TemporaryDirectory() as folder, open("/dev/full", "wb") as sink:
         for name, data in case["<"].items():
+            os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
             open(os.path.join(folder, name), "wb").write(data)
         p = subprocess.run([KARVEX] + args[1:len(args) - full], cwd=folder, timeout=120,
                            stdout=sink if full else subprocess.PIPE, stderr=subprocess.PIPE)
         got = {"status": p.returncode, "stdout": p.stdout or b"", "stderr": p.stderr}
-        for name in os.listdir(folder):
-            got[name] = open(os.path.join(folder, name), "rb").read()
+        for root, _, names in os.walk(folder):
+            for name in names:
+                path = os.path.join(root, name)
+                got[os.path.relpath(path, folder)] = open(path, "rb").read()
     expected = {"status": 0, "stdout": ... if full else b"", "stderr": b"", **case["<"], **case[">"]}
     for name in sorted(set(got) | set(expected)):
         want, have = expected.get(name), got.get(name)

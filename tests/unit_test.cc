@@ -79,6 +79,7 @@ TEST(CodeSetTest, WellFormedUtf8Only) {
       {"b\ta\r\nb\xEF\xBB\xBF\x7F", "61 62 7F"}, {"\xF0\x9F\x98\x80\xC3\xA9", "E9 1F600"},
       {"\xC0\x80", "line 1"}, {"\xE0\x9F\xBF", "line 1"}, {"\n\xED\xA0\x80", "line 2"},
       {"\xF4\x90\x80\x80", "line 1"}, {"\xE3\x81", "line 1"}, {"\xF8\x88\x80\x80\x80", "line 1"},
+      {"\xED\xBF\xBF", "line 1"}, {"\xF0\x8F\xBF\xBF", "line 1"}, {"\xEE\x80\x80", "E000"},
   };
   for (const auto& [text, expected] : cases) {
     std::vector<uint32_t> codes;
