@@ -40,10 +40,15 @@ def call(command, input=None, **options):
     return finish(start(command, stdin=input and subprocess.PIPE, **options), input)
 
 
-def run(*args, **options):
+def run(*args, stderr=b"", **options):
+    """karvex's standard output; it must end well, saying `stderr` (None: anything)."""
     p = call([KARVEX, *args], **options)
-    assert (p.returncode, p.stderr) == (0, b""), (args, p.returncode, p.stderr)
+    assert p.returncode == 0 and stderr in (None, p.stderr), (args, p.returncode, p.stderr)
     return p.stdout
+
+
+def eb_note(glyph):  # a whole plane runs past the last EB code, FE7E, at glyph 8837
+    return b"karvex: the EB codes leave A121..FE7E at glyph 8837, U+%04X (FF21)\n" % glyph
 
 
 def made(name, tool, pcf):
@@ -76,21 +81,35 @@ class RealFontsTest(unittest.TestCase):
                    for code, bits in lines for n in [len(bits) // 16]}
 
     def test_unifont_bdf(self):
-        out = run(made("unifont.bdf", "pcf2bdf", "unifont.pcf.gz"), "0", "10FFFF", "-0=.")
+        out = run(made("unifont.bdf", "pcf2bdf", "unifont.pcf.gz"), "0", "10FFFF", "-0=.",
+                  stderr=eb_note(0xE000 + 8836))
         self.assertEqual(out.count(b"<fontData "), len(self.hex))
         self.assertTrue(blocks(out, "code") == self.hex)
 
     def test_unifont_faces(self):
         # The OpenType face by family name and the PCF strike by path, packed with gzip or
-        # compress, for every code of unifont.hex but the combining marks (drawn left of the
-        # origin, so cut off).
+        # compress, for every code of unifont.hex but the combining marks, which the
+        # OpenType face draws left of the origin: the cell cuts them, and says so.
         combining = {int(line[:4], 16) for line in open("/usr/share/unifont/plane00-combining.txt")}
         codes = [c for c in self.hex if 0 < c < 0x10000 and c not in combining]
         for face in ("Unifont", MISC + "unifont.pcf.gz",
                      made("unifont.pcf.Z", ["compress", "-c"], "unifont.pcf.gz")):
-            drawn = blocks(run(face, "0", "FFFF", "-0=."), "unicode")
+            drawn = blocks(run(face, "0", "FFFF", "-0=.", stderr=None), "unicode")
             self.assertEqual(list(drawn), list(range(0x10000)))
             self.assertEqual([c for c in codes if drawn[c] != self.hex[c]], [], face)
+        # As a set, the characters the cell cuts are lacking, not blank blocks: all of them
+        # combining marks, and the others drawn as unifont.hex has them.
+        chars = sorted(c for c in set(codes) | combining if c >= 0x20 and c != 0xFEFF)
+        text = "".join(map(chr, chars)).encode()
+        with tempfile.NamedTemporaryFile(dir=WORK) as lacking:
+            p = call([KARVEX, "Unifont", "--codes=-", "--lacking=" + lacking.name, "-0=."],
+                     input=text)
+            cut = [ord(c) for c in open(lacking.name, encoding="utf-8").read().split()]
+        self.assertTrue(p.returncode == 2 and cut and set(cut) <= combining, p.stderr[-200:])
+        self.assertIn(b"the cell cuts %d of the glyphs: U+%04X" % (len(cut), cut[0]), p.stderr)
+        drawn = blocks(p.stdout, "unicode")
+        self.assertEqual(sorted(drawn), sorted(set(chars) - set(cut)))
+        self.assertEqual([c for c in chars if c in codes and drawn[c] != self.hex[c]], [])
 
     def test_digests(self):
         # Every output is well-formed XML too.
@@ -99,7 +118,8 @@ class RealFontsTest(unittest.TestCase):
                 source = args[0]
                 if source.endswith(".pcf.gz"):
                     source = made(source.split("/")[-1] + ".bdf", "pcf2bdf", source)
-                open(tmp + "/out", "wb").write(run(source, *args[1:], "-h", "-m=" + tmp + "/m"))
+                open(tmp + "/out", "wb").write(run(source, *args[1:], "-h", "-m=" + tmp + "/m",
+                                                   stderr=None))
                 data = open(tmp + "/out", "rb").read() + open(tmp + "/m", "rb").read()
                 self.assertEqual(hashlib.sha256(data).hexdigest()[:16], digest)
                 self.assertEqual(call(["xmllint", "--noout", "out", "m"], cwd=tmp).returncode, 0)
@@ -123,15 +143,15 @@ class RealFontsTest(unittest.TestCase):
     def test_progress_only_on_a_terminal(self):
         # `script` gives the run a terminal for stderr and, unless redirected, stdout: the
         # progress line shows only for 4097 codes or more with stdout elsewhere (nowhere in
-        # the output otherwise), and ends before an error line.
-        for last, to, end in (("1000", ">/dev/null", b"4097 of 4097 codes (100%)\r\n"),
+        # the output otherwise), and ends before the lines that follow it.
+        for last, to, end in (("1000", ">/dev/null", b"4097 of 4097 codes (100%)\r\nkarvex: "),
                               ("FFF", ">/dev/null", None), ("1000", "", None),
-                              ("FFFF", ">/dev/full", b"%)\r\nkarvex: standard output: "
-                               b"No space left on device\r\n")):
+                              ("FFFF", ">/dev/full", b"%)\r\nkarvex: ")):
             shown = call(["script", "-qec", "%s 'DejaVu Sans' 0 %s %s" % (KARVEX, last, to),
                           "/dev/null"]).stdout
-            self.assertTrue(shown.endswith(end) if end else b"codes (" not in shown, shown[-99:])
+            self.assertTrue(end in shown if end else b"codes (" not in shown, shown[-99:])
             self.assertLessEqual(shown.count(b"codes ("), 101)  # once a percent at most
+        self.assertTrue(shown.endswith(b"karvex: standard output: No space left on device\r\n"))
 
     def test_fifo_read_as_cat_reads_it(self):
         # The writer opens the FIFO once the tool has opened its end, trying for 10 seconds
@@ -175,7 +195,8 @@ class RealFontsTest(unittest.TestCase):
             return zip(chars, call(["iconv", "-c", "-t", charset], input="".join(
                 chr(c) + "\n" for c in chars).encode()).stdout.split(b"\n"))
         lacking = [c for c, line in encoded("SHIFT_JIS") if not line]
-        whole = blocks(run("IPAGothic", "%X" % chars[0], "%X" % chars[-1], "-0=."), "unicode")
+        whole = blocks(run("IPAGothic", "%X" % chars[0], "%X" % chars[-1], "-0=.", stderr=None),
+                       "unicode")
         # One character of this page is outside glibc's SHIFT_JIS: the fullwidth tilde, where
         # Shift_JIS has the wave dash (another release of the page may differ).
         self.assertEqual(lacking, [0xFF5E])
@@ -209,8 +230,21 @@ DIGESTS = [
     # move pixels and change these digests, with karvex unchanged.
     (("IPAGothic", "3041", "3093", "-x=24", "-y=24"), "dcc1ee7f01159ab7"),
     (("/usr/share/fonts/opentype/unifont/unifont_upper.otf", "1F300", "1F64F"), "1885beca442819fe"),
-    # The second face of a font collection, found by family name.
-    (("WenQuanYi Micro Hei Mono", "20", "7E"), "5d12fd85b1999d11"),
+    # The second face of a font collection, found by family name; its Windows ascent lies
+    # below its typographic ascender, so glyphs move to fit the cell.
+    (("WenQuanYi Micro Hei Mono", "20", "7E"), "4466c1c5bfc5ce79"),
+    # Faces that fit the cell as they are stay as they were (digests from before glyphs moved).
+    (("IPAGothic", "0", "FFFF"), "5f54cdaa41695b88"),
+    (("IPAGothic", "3000", "33FF", "-x=48", "-y=48"), "4d35b35741e10191"),
+    (("IPAGothic", "3000", "33FF", "-x=32", "-y=30"), "db882a7dbfbac910"),
+    (("Unifont", "3000", "33FF", "-x=32", "-y=30"), "6d3a2a5d457353f1"),
+    (("Unifont", "0", "FFFF", "-x=24", "-y=24"), "ec2646c7175fc7eb"),
+    # CJK faces put the ideographic em box in the cell; DejaVu and VL Gothic keep their
+    # baseline and descenders inside it.
+    (("Noto Sans CJK JP", "5400", "54FF"), "20c74ebc358c4537"),
+    (("Noto Sans CJK JP", "5400", "54FF", "-x=48", "-y=48"), "a8885313698573f9"),
+    (("DejaVu Sans", "20", "24F"), "e17c55ffe0c1d916"),
+    (("VL Gothic", "20", "2FF"), "035b8b583be93d0c"),
 ]
 
 if __name__ == "__main__":
