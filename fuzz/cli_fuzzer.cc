@@ -30,8 +30,11 @@ struct FakeFace : FaceRasterizer {
     strikes->push_back({600, 300});
     return em <= 600;
   }
-  bool Draw(int32_t, uint32_t em, uint32_t, MonoCanvas* c, InkBox*, std::string* error) override {
+  // A diagonal an em long, which a cell narrower or lower than the em cuts.
+  bool Draw(int32_t, uint32_t em, uint32_t, MonoCanvas* c, InkBox* ink,
+            std::string* error) override {
     for (uint32_t i = 0; i < std::min({em, c->width, c->height}); ++i) c->SetInk(i, i);
+    *ink = InkBox{0, 0, em, em};
     *error = "no such size";
     return em <= 600;
   }
@@ -77,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return io.create_file(name);
   };
   io.remove_file = [](const std::string&) {};
+  io.append_file = io.create_file;
+  io.make_folder = [](const std::string&) { return true; };
   io.open_face = [](const std::string& name, std::string* notice, std::string* error) {
     *notice = name == "Fake" ? "" : "a stand-in";
     *error = "no such face";

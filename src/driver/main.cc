@@ -1,4 +1,5 @@
 // karvex: turns the glyphs of a font into gaiji material for electronic books.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
   io.create_file = [](const std::string& name) { return std::fopen(name.c_str(), "wb"); };
   io.open_file = karvex::OpenWithoutEmptying;
   io.remove_file = [](const std::string& name) { ::unlink(name.c_str()); };
+  io.append_file = [](const std::string& name) { return std::fopen(name.c_str(), "ab"); };
+  io.make_folder = [](const std::string& name) { return ::mkdir(name.c_str(), 0777) == 0; };
   io.open_face = karvex::OpenFreeTypeFace;
   // Long face runs show how far they are to a person watching a terminal, unless the text
   // art goes to that terminal too.

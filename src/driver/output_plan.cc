@@ -1,7 +1,5 @@
 #include "driver/output_plan.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -66,13 +64,18 @@ bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure)
   return !failure->happened();
 }
 
-bool StartFreePwing(const RunOptions& options, const Source& source, const CodeSet* set,
-                    FreePwingBook* book, Failure* failure) {
+bool StartFreePwing(const RunOptions& options, const RunIo& io, const Source& source,
+                    const CodeSet* set, FreePwingBook* book, Failure* failure) {
   const std::string& dir = options.freepwing_dir;
-  std::string error;
-  if (!book->Read(dir, &error)) {
-    failure->Set(dir, error);
-    return false;
+  for (bool full : {false, true}) {
+    const std::string path = dir + (full ? "/fullchar.txt" : "/halfchar.txt");
+    std::string text, error;
+    if (io.read_file(path, &text, &error)) {
+      book->Read(full, text);
+    } else if (error != std::strerror(ENOENT)) {  // a list not there yet is new
+      failure->Set(path, error);
+      return false;
+    }
   }
   std::vector<std::pair<int32_t, bool>> glyphs;
   if (source.face) {
@@ -91,7 +94,7 @@ bool StartFreePwing(const RunOptions& options, const Source& source, const CodeS
     for (int32_t unicode : unicodes) glyphs.push_back({unicode, cell.width == 16});
   }
   if (!CheckFreePwing(options, *book, glyphs, failure)) return false;
-  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+  if (!io.make_folder(dir) && errno != EEXIST) {
     failure->Set(dir, std::strerror(errno));
     return false;
   }

@@ -112,7 +112,7 @@ int Run(const RunOptions& options, const RunIo& io) {
   if (!PrepareSource(options, io, set.get(), &source, &failure) || !fallbacks.Open(&failure) ||
       (source.face && !options.fallback.empty() &&
        !fallbacks.UseLayout(source.run.layout, &failure)) ||
-      (options.freepwing() && !StartFreePwing(options, source, set.get(), &book, &failure))) {
+      (options.freepwing() && !StartFreePwing(options, io, source, set.get(), &book, &failure))) {
     return fail();
   }
 
@@ -120,7 +120,8 @@ int Run(const RunOptions& options, const RunIo& io) {
   GaijiWriter writer(io.out, map.started() ? map.stream() : nullptr, options.off_char,
                      options.header, !options.bmp_mode());
   BmpExporter bmp(io.create_file, &failure);
-  FreePwingWriter freepwing(options.freepwing_dir, book, io.create_file, &failure);
+  FreePwingWriter freepwing(options.freepwing_dir, book, io.create_file, io.append_file,
+                            &failure);
   std::vector<GlyphOutput*> outputs = {&committer};
   if (options.freepwing()) {
     outputs.push_back(&freepwing);

@@ -30,6 +30,10 @@ struct RunIo {
   std::function<FILE*(const std::string& name, bool* created)> open_file;
   /// Removes a file the run made and then has no use for.
   std::function<void(const std::string& name)> remove_file;
+  /// Opens a file, made if missing, to add to its end; null with errno set on failure.
+  std::function<FILE*(const std::string& name)> append_file;
+  /// Makes a folder; false with errno set on failure (EEXIST when it is there already).
+  std::function<bool(const std::string& name)> make_folder;
   /// Opens a font face by name; null with *error on failure. A face other than the one
   /// named (the best match) comes with a one-line *notice.
   std::function<std::unique_ptr<FaceRasterizer>(const std::string& name, std::string* notice,

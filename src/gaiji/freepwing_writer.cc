@@ -5,7 +5,6 @@
 
 #include "gaiji/output_stream.h"
 #include "readers/text_lines.h"
-#include "readers/whole_file.h"
 
 namespace karvex {
 
@@ -30,31 +29,21 @@ std::string FreePwingName(int32_t unicode) {
   return name;
 }
 
-bool FreePwingBook::Read(const std::string& dir, std::string* error) {
-  for (int full = 0; full < 2; ++full) {
-    const std::string path = dir + "/" + kLists[full];
-    std::string text;
-    if (!ReadWholeFile(path, &text, error)) {
-      if (errno == ENOENT) continue;
-      *error = path + ": " + *error;
-      return false;
-    }
-    open_line[full] = !text.empty() && text.back() != '\n';
-    // fpwmake skips empty lines and those whose first character is "#".
-    LineCursor lines(text);
-    std::string_view line;
-    while (lines.Next(&line)) {
-      if (line.empty() || line[0] == '#' || line == "\r") continue;
-      Tokens tokens(line, " \t\r");
-      std::string_view name, path_of_height;
-      if (!tokens.Next(&name)) continue;
-      names[full].emplace(name);
-      int n = 0;
-      while (tokens.Next(&path_of_height)) ++n;
-      if (count[full]++ == 0) heights[full] = n;
-    }
+void FreePwingBook::Read(bool full, std::string_view text) {
+  open_line[full] = !text.empty() && text.back() != '\n';
+  // fpwmake skips empty lines and those whose first character is "#".
+  LineCursor lines(text);
+  std::string_view line;
+  while (lines.Next(&line)) {
+    if (line.empty() || line[0] == '#') continue;
+    Tokens tokens(line, " \t\r");
+    std::string_view name, path;
+    if (!tokens.Next(&name)) continue;
+    names[full].emplace(name);
+    int n = 0;
+    while (tokens.Next(&path)) ++n;
+    if (count[full]++ == 0) heights[full] = n;
   }
-  return true;
 }
 
 bool FreePwingWriter::WriteXbm(const std::string& name, const Bitmap& picture, CellSize cell) {
@@ -105,7 +94,7 @@ void FreePwingWriter::Put(const Glyph& glyph) {
   std::unique_ptr<FILE, FileCloser>& list = lists_[full];
   const std::string path = dir_ + "/" + kLists[full];
   if (!list) {
-    list.reset(std::fopen(path.c_str(), "ab"));
+    list.reset(append_file_(path));
     // A list whose last line has no line end would run into the first new line.
     if (open_line_[full]) line = "\n" + line;
   }

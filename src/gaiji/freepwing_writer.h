@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gaiji/glyph_stream.h"
@@ -36,9 +37,8 @@ struct FreePwingBook {
   int heights[2] = {0, 0};
   bool open_line[2] = {false, false};  ///< the last line has no line end
 
-  /// Reads DIR/halfchar.txt and DIR/fullchar.txt where they exist; false with *error set
-  /// when one cannot be read.
-  bool Read(const std::string& dir, std::string* error);
+  /// Takes in the text of halfchar.txt (`full` false) or fullchar.txt.
+  void Read(bool full, std::string_view text);
 };
 
 /// Writes each glyph's pictures as DIR/NAME_HEIGHT.xbm, padded with background to
@@ -47,10 +47,12 @@ struct FreePwingBook {
 /// be written gets no line; the first such failure is the run's.
 class FreePwingWriter : public GlyphOutput {
  public:
-  using CreateFile = std::function<FILE*(const std::string& name)>;
-  FreePwingWriter(std::string dir, const FreePwingBook& book, CreateFile create_file,
-                  Failure* failure)
-      : dir_(std::move(dir)), create_file_(std::move(create_file)), failure_(failure),
+  using OpenFile = std::function<FILE*(const std::string& name)>;
+  /// `create_file` makes or empties a file, `append_file` opens one to add to its end.
+  FreePwingWriter(std::string dir, const FreePwingBook& book, OpenFile create_file,
+                  OpenFile append_file, Failure* failure)
+      : dir_(std::move(dir)), create_file_(std::move(create_file)),
+        append_file_(std::move(append_file)), failure_(failure),
         open_line_{book.open_line[0], book.open_line[1]} {}
   void Put(const Glyph& glyph) override;
   void Finish(const std::vector<uint32_t>& lacking) override;
@@ -62,7 +64,8 @@ class FreePwingWriter : public GlyphOutput {
     void operator()(FILE* f) const { std::fclose(f); }
   };
   std::string dir_;
-  CreateFile create_file_;
+  OpenFile create_file_;
+  OpenFile append_file_;
   Failure* failure_;
   bool open_line_[2];
   std::unique_ptr<FILE, FileCloser> lists_[2];
