@@ -124,12 +124,22 @@ class RealFontsTest(unittest.TestCase):
                 self.assertEqual(hashlib.sha256(data).hexdigest()[:16], digest)
                 self.assertEqual(call(["xmllint", "--noout", "out", "m"], cwd=tmp).returncode, 0)
 
+    def kana_hex(self):
+        """A .hex file of unifont.hex's kana, whose glyphs are all 16 pixels wide."""
+        path = os.path.join(WORK, "kana.hex")
+        with open(HEX) as lines, open(path, "w") as f:
+            f.write("16 16\n" + "".join(l for l in lines if "3041" <= l[:4] <= "3096"))
+        return path
+
     def test_bmp_files_show_the_text_dump(self):
-        # Pillow reads each file as the picture of the text dump at the same size; 256 files
-        # are made with 20 open files at most.
-        for face, size in (("DejaVu Sans", 24), ("IPAGothic", 40)):
+        # Pillow reads each file as the picture of the text dump at the same size, for faces,
+        # a .hex file and a BDF font (named after the -u counter); 256 files are made with 20
+        # open files at most.
+        bdf = made("unifont.bdf", "pcf2bdf", "unifont.pcf.gz")
+        for source, size in (("DejaVu Sans", 24), ("IPAGothic", 40), (self.kana_hex(), 16),
+                             (bdf, 16)):
             with tempfile.TemporaryDirectory() as tmp:
-                args = (face, "3000", "30FF", "-x=%d" % size, "-y=%d" % size)
+                args = (source, "3000", "30FF", "-x=%d" % size, "-y=%d" % size)
                 text = blocks(run(*args, "-0=."), "unicode")
                 run(*args, "-o=bmp", cwd=tmp,
                     preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (20, 20)))
@@ -139,6 +149,32 @@ class RealFontsTest(unittest.TestCase):
                     self.assertEqual((image.mode, image.size), ("1", (size, size)))
                     ink = image.convert("L").tobytes().translate(INK_BYTES).decode()
                     self.assertEqual([ink[y * size:y * size + size] for y in range(size)], rows)
+
+    def test_proof_sheets_show_the_text_dump(self):
+        # A face, a .hex file and a BDF font: in a grid of 16 columns, cell i shows the i-th
+        # glyph's text dump twice its size; the lacking characters follow, crossed out.
+        text = "".join(map(chr, range(0x3041, 0x3061))) + "漢\ue000"
+        for source in ("IPAGothic", self.kana_hex(), made("unifont.bdf", "pcf2bdf", "unifont.pcf.gz")):
+            with tempfile.TemporaryDirectory() as tmp:
+                p = call([KARVEX, source, "--codes=-", "-0=.", "--proof=%s/p.png" % tmp],
+                         input=text.encode())
+                glyphs = list(blocks(p.stdout, "unicode").items())
+                lacking = [(ord(c), None) for c in text if ord(c) not in dict(glyphs)]
+                image = Image.open(tmp + "/p.png")
+                pitch_x, pitch_y = 72, 2 * 16 + 38
+                self.assertEqual((image.mode, image.size), ("1", (16 + 16 * pitch_x, 16 + 3 * pitch_y)))
+                self.assertEqual(len(glyphs) + len(lacking), len(text))
+                self.assertTrue(lacking, source)
+                ink = image.convert("L").tobytes().translate(INK_BYTES).decode()
+                for i, (code, rows) in enumerate(glyphs + lacking):
+                    x, y = 8 + i % 16 * pitch_x + 2, 8 + i // 16 * pitch_y + 2
+                    cell = [ink[(y + r) * image.size[0] + x:][:32] for r in range(32)]
+                    if rows:
+                        self.assertEqual(cell, ["".join(c * 2 for c in row) for row in rows
+                                                for _ in (0, 1)], (source, code))
+                    else:  # a cross, corner to corner
+                        self.assertTrue(cell[0][0] == cell[0][-1] == cell[-1][0] == "#" and
+                                        cell == [row[::-1] for row in cell], (source, code))
 
     def test_progress_only_on_a_terminal(self):
         # `script` gives the run a terminal for stderr and, unless redirected, stdout: the
