@@ -13,6 +13,10 @@ const char kUsageLine[] =
     "[-u=<unicode>] [-x=16] [-y=16] [-m=<gaijimap>][-h]\n";
 
 const char kHelpText[] =
+    "       karvex SOURCE [FIRST [LAST]] [-h] [-m=MAP] [-e=HEX] [-u=HEX] [-x=N] [-y=N] [-b=N]\n"
+    "              [-0=C] [-o=bmp] [--codes=FILE] [--missing-from=CHARSET]\n"
+    "              [--fallback=FACE[,FACE...]] [--lacking=FILE] [--freepwing=DIR]\n"
+    "              [--heights=16[,24[,30[,48]]]] [--proof=FILE.png]\n"
     "  -h          the XML header and footer around the glyphs, and around the map\n"
     "  -m=FILE     write the gaiji map file FILE (Unicode value to EB code)\n"
     "  -e=HEX      the first EB gaiji code (default A121)\n"
@@ -20,17 +24,23 @@ const char kHelpText[] =
     "  -x=N        the cell width (default: from the font; 16 for a face)\n"
     "  -y=N        the cell height (default: from the font; 16 for a face)\n"
     "  -b=N        the first canvas row of a face's text art (default 0)\n"
-    "  -o=bmp      one 1-bit BMP file per code of a face, named after it (0041.bmp)\n"
+    "  -o=bmp      one 1-bit BMP file per glyph, named after its code (0041.bmp)\n"
     "  -0=C        the background character of the text art (default a blank)\n"
     "  -?          the usage line alone\n"
     "  --help      this text\n"
     "  --version   the version\n"
     "  --codes=FILE          the codes: the characters of a UTF-8 text (- for stdin)\n"
     "  --missing-from=SET    keep the codes the character set SET lacks (iconv -l)\n"
+    "  --fallback=FACES      faces, by name or file, for characters the source lacks\n"
+    "  --lacking=FILE        write the characters the run lacked, as text for --codes\n"
+    "  --freepwing=DIR       XBM files and FreePWING's halfchar.txt and fullchar.txt\n"
+    "  --heights=LIST        a FreePWING book's glyph heights: 16, 16,24, 16,24,30 or all\n"
+    "  --proof=FILE.png      a picture of every glyph of the run, codes below each\n"
     "Sources:\n"
     "  NAME.bdf    a BDF font; the codes select glyphs by their ENCODING\n"
     "  NAME.hex    a .hex glyph file: a size line (\"16 16\"), then CODE:BITMAP lines\n"
-    "  PATH        a font file: a name with a \"/\", or that exists; packed ones too (.gz)\n"
+    "  PATH        a font file: a name with a \"/\", that exists, or that ends in .ttf, .otf,\n"
+    "              .ttc, .otc, .pcf, .pfb, .pfa, .woff or .woff2 (also with .gz or .Z)\n"
     "  FAMILY      an installed face, found by fontconfig (see fc-list)\n";
 
 namespace {
