@@ -11,6 +11,7 @@ import unittest
 
 KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
 WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
+os.makedirs(WORK, exist_ok=True)
 MISC = "/usr/share/fonts/X11/misc/"
 HEIGHTS = (16, 24, 30, 48)
 CELLS = {(False, 16): (8, 16), (False, 24): (12, 24), (False, 30): (16, 30), (False, 48): (24, 48),
