@@ -53,6 +53,7 @@ bool FreePwingWriter::WriteXbm(const std::string& name, const Bitmap& picture, C
     failure_->Set(path, std::strerror(errno));
     return false;
   }
+  std::setvbuf(file, nullptr, _IONBF, 0);  // the stream below holds the whole file
   OutputStream out(file);
   out.Write("#define " + name + "_width " + std::to_string(cell.width) + "\n#define " + name +
             "_height " + std::to_string(cell.height) + "\nstatic unsigned char " + name +

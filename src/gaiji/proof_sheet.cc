@@ -32,6 +32,21 @@ constexpr LabelGlyph kFont[] = {
     {'F', {7, 4, 7, 4, 4}}, {'U', {5, 5, 5, 5, 7}}, {'u', {0, 0, 5, 5, 7}},
     {'+', {0, 2, 7, 2, 0}}, {'*', {0, 5, 2, 5, 0}}};
 
+// The font glyph of each ASCII character, or null.
+const LabelGlyph* FontGlyph(char c) {
+  static const auto* const table = [] {
+    static const LabelGlyph* glyphs[128] = {};
+    for (const LabelGlyph& glyph : kFont) glyphs[uint8_t(glyph.c)] = &glyph;
+    return glyphs;
+  }();
+  return uint8_t(c) < 128 ? table[uint8_t(c)] : nullptr;
+}
+
+// Writes n pixels twice each: 2n bytes of 0 or 1.
+void Doubled(const uint8_t* pixels, int32_t n, uint8_t* out) {
+  for (int32_t i = 0; i < n; ++i) out[2 * i] = out[2 * i + 1] = pixels[i] != 0;
+}
+
 }  // namespace
 
 struct ProofSheet::Png {
@@ -54,7 +69,7 @@ int32_t ProofLayout::pitch_y() const {
 
 ProofSheet::ProofSheet(const ProofLayout& layout, bool names, OutputStream* out)
     : layout_(layout), names_(names), out_(out), png_(new Png) {
-  band_.assign(size_t(layout_.width()) * size_t(layout_.pitch_y()), 0);
+  band_.assign(Stride() * size_t(layout_.pitch_y()), 0);
   png_->row.assign((size_t(layout_.width()) + 7) / 8, 0xFF);
   png_->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (png_->png) png_->info = png_create_info_struct(png_->png);
@@ -86,26 +101,27 @@ ProofSheet::~ProofSheet() {
 
 void ProofSheet::Label(int32_t x, int32_t y, const char* text) {
   const int32_t end = x + ProofLayout::kLabelChars * kCharAdvance * kLabelScale;
+  static_assert(kLabelScale == 2, "labels are drawn doubled");
   for (; *text && x < end; ++text, x += kCharAdvance * kLabelScale) {
-    const LabelGlyph* glyph = std::find_if(std::begin(kFont), std::end(kFont),
-                                           [&](const LabelGlyph& g) { return g.c == *text; });
-    if (glyph == std::end(kFont)) continue;
-    for (int32_t r = 0; r < kCharHeight * kLabelScale; ++r) {
-      for (int32_t c = 0; c < kCharWidth * kLabelScale; ++c) {
-        if (glyph->rows[r / kLabelScale] >> (kCharWidth - 1 - c / kLabelScale) & 1) {
-          band_[size_t(y + r) * size_t(layout_.width()) + size_t(x + c)] = 1;
-        }
-      }
+    const LabelGlyph* glyph = FontGlyph(*text);
+    if (!glyph) continue;
+    for (int32_t r = 0; r < kCharHeight; ++r) {
+      const uint8_t bits[kCharWidth] = {uint8_t(glyph->rows[r] >> 2 & 1),
+                                        uint8_t(glyph->rows[r] >> 1 & 1), uint8_t(glyph->rows[r] & 1)};
+      uint8_t* row = band_.data() + size_t(y + 2 * r) * Stride() + size_t(x);
+      Doubled(bits, kCharWidth, row);
+      std::memcpy(row + Stride(), row, 2 * kCharWidth);
     }
   }
 }
 
 void ProofSheet::Cell(const Bitmap* picture, int32_t eb, int32_t unicode, int face) {
   if (ended_ || cell_ >= layout_.cells) return;
-  const int32_t width = layout_.width(), scale = ProofLayout::kScale;
+  const size_t stride = Stride();
+  const int32_t scale = ProofLayout::kScale;
   const int32_t x0 = ProofLayout::kMargin + int32_t(cell_ % layout_.columns) * layout_.pitch_x();
   const int32_t inner_w = scale * layout_.box_width, inner_h = scale * layout_.box_height;
-  const auto ink = [&](int32_t x, int32_t y) { band_[size_t(y) * size_t(width) + size_t(x)] = 1; };
+  const auto ink = [&](int32_t x, int32_t y) { band_[size_t(y) * stride + size_t(x)] = 1; };
   // The frame, a white line inside it, then the picture or a cross.
   for (int32_t x = 0; x < inner_w + 2 * kFrame; ++x) {
     ink(x0 + x, 0);
@@ -116,13 +132,13 @@ void ProofSheet::Cell(const Bitmap* picture, int32_t eb, int32_t unicode, int fa
     ink(x0 + inner_w + 2 * kFrame - 1, y);
   }
   if (picture) {
+    static_assert(ProofLayout::kScale == 2, "glyph pixels are drawn doubled");
     const int32_t w = std::min(picture->width, layout_.box_width);
     const int32_t h = std::min(picture->height, layout_.box_height);
-    for (int32_t y = 0; y < scale * h; ++y) {
-      const uint8_t* row = picture->pixels + int64_t{y / scale} * picture->width;
-      for (int32_t x = 0; x < scale * w; ++x) {
-        if (row[x / scale]) ink(x0 + kFrame + x, kFrame + y);
-      }
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = band_.data() + size_t(kFrame + 2 * y) * stride + size_t(x0 + kFrame);
+      Doubled(picture->pixels + int64_t{y} * picture->width, w, row);
+      std::memcpy(row + stride, row, size_t(2 * w));
     }
   } else {
     for (int32_t i = 0; i < inner_h; ++i) {
@@ -150,12 +166,14 @@ void ProofSheet::WriteBand() {
     ended_ = true;
     return;
   }
-  const size_t width = size_t(layout_.width());
+  const size_t stride = Stride();
   for (int32_t y = 0; y < layout_.pitch_y(); ++y) {
-    const uint8_t* pixels = band_.data() + size_t(y) * width;
-    std::fill(png_->row.begin(), png_->row.end(), 0xFF);  // white
-    for (size_t x = 0; x < width; ++x) {
-      if (pixels[x]) png_->row[x / 8] &= uint8_t(~(0x80u >> (x % 8)));
+    const uint8_t* pixels = band_.data() + size_t(y) * stride;
+    for (size_t i = 0; i < stride / 8; ++i) {
+      // Eight 0/1 bytes into one byte, the first the highest bit; a set bit is white.
+      uint64_t eight;
+      std::memcpy(&eight, pixels + 8 * i, 8);
+      png_->row[i] = uint8_t(~((eight * 0x8040201008040201u) >> 56));
     }
     png_write_row(png_->png, png_->row.data());
   }

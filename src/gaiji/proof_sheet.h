@@ -52,6 +52,8 @@ class ProofSheet : public GlyphOutput {
   void Cell(const Bitmap* picture, int32_t eb, int32_t unicode, int face);
   void Label(int32_t x, int32_t y, const char* text);
   void WriteBand();
+  /// Bytes per band row: the sheet's width rounded up to whole bytes of the picture.
+  size_t Stride() const { return (size_t(layout_.width()) + 7) / 8 * 8; }
 
   ProofLayout layout_;
   bool names_;
