@@ -6,7 +6,8 @@
 // loads the glyph hinted for a 1-bit target, renders it mono and writes the same glyph
 // block karvex writes for `karvex FACE FIRST LAST`: the fontData opening, 16 rows of 16
 // pixels ('#' ink, blank background) with the baseline the face's Windows ascent below
-// the top, and the closing. No canvas, no per-code lookup: the glyph bitmap is read
+// the top (or, where that lies below the typographic ascender, at that ascender for an em
+// box of one em, and each glyph that fits moved into the cell), and the closing. No canvas, no per-code lookup: the glyph bitmap is read
 // straight into the text rows. The benchmark checks that both outputs are the same bytes,
 // so the two programs are known to do the same job.
 #include <ft2build.h>
@@ -78,10 +79,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   long ascent;
+  bool fit = false;
   auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
   if (os2 && os2->version != 0xFFFF && face->units_per_EM > 0) {
     long upem = face->units_per_EM;
     ascent = (2L * os2->usWinAscent * kEm + upem) / (2 * upem);
+    const long typo = (2L * os2->sTypoAscender * kEm + upem) / (2 * upem);
+    fit = os2->sTypoAscender > 0 && ascent > typo;
+    if (fit && os2->sTypoAscender - os2->sTypoDescender == upem) ascent = typo;
   } else {
     ascent = (face->size->metrics.ascender + 32) >> 6;
   }
@@ -96,8 +101,23 @@ int main(int argc, char** argv) {
         !FT_Load_Glyph(face, FT_Get_Char_Index(face, FT_ULong(code)), FT_LOAD_TARGET_MONO) &&
         (slot->format == FT_GLYPH_FORMAT_BITMAP || !FT_Render_Glyph(slot, FT_RENDER_MODE_MONO))) {
       const FT_Bitmap& bitmap = slot->bitmap;
-      const int left = slot->bitmap_left, top = int(ascent) - slot->bitmap_top;
+      const int left = slot->bitmap_left;
+      int top = int(ascent) - slot->bitmap_top;
       const bool mono = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
+      int ink_top = -1, ink_bottom = -1;  // the rows with ink
+      for (int y = 0; fit && y < int(bitmap.rows); ++y) {
+        const uint8_t* row = Row(bitmap, y);
+        bool any = false;
+        for (int x = 0; x < int(bitmap.width) && !any; ++x) {
+          any = mono ? (row[x >> 3] << (x & 7)) & 0x80 : Ink(bitmap, row, x);
+        }
+        if (any && ink_top < 0) ink_top = y;
+        if (any) ink_bottom = y;
+      }
+      if (ink_top >= 0 && ink_bottom - ink_top < kEm) {
+        if (top + ink_top < 0) top = -ink_top;
+        else if (top + ink_bottom >= kEm) top = kEm - 1 - ink_bottom;
+      }
       for (int y = top < 0 ? -top : 0; y < int(bitmap.rows) && top + y < kEm; ++y) {
         const uint8_t* row = Row(bitmap, y);
         char* text = rows + (top + y) * (kEm + 1) + left;

@@ -96,14 +96,16 @@ checksum() {  # NAME ARGS...: runs karvex, keeps stdout (and a map file) as chec
   shift
   (cd "$out" && "$karvex" "$@" >"$out/$name.txt")
   (cd "$out" && sha256sum "$name.txt" >>"$sums")
-  if [ -f "$out/$name.map" ]; then (cd "$out" && sha256sum "$name.map" >>"$sums"); fi
+  for kind in map png; do
+    if [ -f "$out/$name.$kind" ]; then (cd "$out" && sha256sum "$name.$kind" >>"$sums"); fi
+  done
 }
-checksum_bmp() {  # NAME ARGS...: runs a BMP export in an empty folder, sums every file
+checksum_bmp() {  # NAME ARGS...: runs a BMP or FreePWING export in an empty folder, sums every file
   local name=$1
   shift
   local dir=$scratch/$name
   rm -rf "$dir" && mkdir -p "$dir"
-  (cd "$dir" && "$karvex" "$@")
+  (cd "$dir" && "$karvex" "$@") || [ $? -eq 2 ]  # 2: some character lacks, as said
   echo "$(cd "$dir" && find . -type f | LC_ALL=C sort | xargs cat | sha256sum | cut -d' ' -f1)  $name/ ($(find "$dir" -type f | wc -l) files)" >>"$sums"
   rm -rf "$dir"
 }
@@ -124,7 +126,9 @@ checksum ipa-wide IPAGothic 4E00 4EFF -x=100 -b=40
 checksum_bmp bmp "DejaVu Sans" 0 FFFF -o=bmp
 checksum_bmp bmp-24 IPAGothic 3000 33FF -o=bmp -x=24 -y=30
 checksum_bmp bmp-odd "DejaVu Sans" 20 7F -o=bmp -x=12 -y=40
-checksum codes Unifont --codes="$text" --missing-from=SHIFT_JIS -m=codes.map
+checksum codes Unifont --fallback="$packed" --codes="$text" --missing-from=SHIFT_JIS -m=codes.map
+checksum_bmp freepwing Unifont --fallback="$packed,DejaVu Sans" --codes="$text" --freepwing=gaiji
+checksum proof Unifont 0 FFFF --proof="$out/proof.png"
 checksum pcf "$pcf" 0 FFFF
 checksum pcf-gz "$packed" 0 FFFF
 cat "$sums" >&2
