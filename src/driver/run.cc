@@ -165,11 +165,9 @@ int Run(const RunOptions& options, const RunIo& io) {
     std::fprintf(io.diagnostics, "karvex: %s: the cell cuts %s\n", options.source.c_str(),
                  Characters(stream.cut(), " of the glyphs:").c_str());
   }
-  if (stream.first_non_eb() >= 0) {
-    std::fprintf(io.diagnostics,
-                 "karvex: the EB codes leave A121..FE7E at glyph %lld, U+%04X (%X)\n",
-                 static_cast<long long>(stream.first_non_eb() + 1),
-                 uint32_t(stream.non_eb_unicode()), uint32_t(stream.non_eb_code()));
+  if (const GlyphStream::Departure& left = stream.departure(); left.glyph > 0) {
+    std::fprintf(io.diagnostics, "karvex: the EB codes leave A121..FE7E at glyph %lld, U+%04X (%X)\n",
+                 static_cast<long long>(left.glyph), uint32_t(left.unicode), uint32_t(left.eb));
   }
   if (!stream.lacking().empty()) {
     failure.Set(options.source, "lacks " + Characters(stream.lacking(), " of the characters:"));

@@ -15,12 +15,10 @@ void GlyphStream::Begin(CellSize cell) {
 void GlyphStream::Put(Glyph* glyph) {
   glyph->eb = eb_;
   eb_ = NextEbCode(eb_);
-  if (first_non_eb_ < 0 && !IsEbCode(glyph->eb)) {
-    first_non_eb_ = glyphs_;
-    non_eb_unicode_ = glyph->unicode;
-    non_eb_code_ = glyph->eb;
-  }
   ++glyphs_;
+  if (departure_.glyph == 0 && !IsEbCode(glyph->eb)) {
+    departure_ = Departure{glyphs_, glyph->unicode, glyph->eb};
+  }
   if (glyph->cut) cut_.push_back(uint32_t(glyph->unicode));
   for (GlyphOutput* output : outputs_) output->Put(*glyph);
 }

@@ -79,16 +79,20 @@ class GlyphStream {
   /// True once an output failed for good: the sources stop.
   bool failed() const;
 
+  /// Where the EB codes first left A121..FE7E: the glyph's number (from 1), its Unicode
+  /// value and EB code; number 0 when they never did.
+  struct Departure {
+    int64_t glyph = 0;
+    int32_t unicode = 0;
+    int32_t eb = 0;
+  };
+
   /// The run's cell, once known.
   const CellSize& cell() const { return cell_; }
-  int64_t glyphs() const { return glyphs_; }
   const std::vector<uint32_t>& lacking() const { return lacking_; }
   /// The characters the run wrote cut or lacked because the cell cuts them.
   const std::vector<uint32_t>& cut() const { return cut_; }
-  /// The first glyph whose EB code is none (outside A121..FE7E), or -1.
-  int64_t first_non_eb() const { return first_non_eb_; }
-  int32_t non_eb_unicode() const { return non_eb_unicode_; }
-  int32_t non_eb_code() const { return non_eb_code_; }
+  const Departure& departure() const { return departure_; }
 
   /// Draws a character from elsewhere (the fallback faces), putting the glyph itself.
   std::function<bool(Glyph*)> substitute;
@@ -101,9 +105,7 @@ class GlyphStream {
   int64_t glyphs_ = 0;
   std::vector<uint32_t> lacking_;
   std::vector<uint32_t> cut_;
-  int64_t first_non_eb_ = -1;
-  int32_t non_eb_unicode_ = 0;
-  int32_t non_eb_code_ = 0;
+  Departure departure_;
 };
 
 /// True for the codes an EB book can hold: high byte A1..FE, low byte 21..7E.
