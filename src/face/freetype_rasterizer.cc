@@ -128,8 +128,8 @@ class FreeTypeRasterizer : public FaceRasterizer {
                            : typo_ascent_ - (em_pixels > cell_rows ? (em_pixels - cell_rows) / 2 : 0);
     int64_t top = ascent - slot->bitmap_top;
     int64_t first, last;
-    // In a face whose Windows ascent would put glyphs below their own baseline, a glyph
-    // that would reach out of the cell, but fits in it, moves just enough to fit.
+    // In a face whose Windows ascent lies below its typographic ascender, a glyph that
+    // would reach out of the cell, but fits in it, moves just enough to fit.
     if (fit_ && InkRows(slot->bitmap, &first, &last) && last - first < int64_t{cell_rows}) {
       if (top + first < 0) {
         top = -first;
