@@ -9,6 +9,7 @@
 
 #include "driver/code_set.h"
 #include "driver/options.h"
+#include "gaiji/east_asian_width.h"
 #include "gaiji/glyph_cell.h"
 #include "gaiji/output_stream.h"
 #include "gaiji/numbers.h"
@@ -73,6 +74,15 @@ TEST(GlyphCellTest, SizeClassAndEbCodeRules) {
   for (const auto& s : steps) EXPECT_EQ(uint32_t(NextEbCode(int32_t(s[0]))), s[1]) << s[0];
 }
 
+TEST(EastAsianWidthTest, WideAndFullwidthCharacters) {
+  // The first and last of runs, the characters either side, and the unassigned defaults.
+  const std::pair<uint32_t, bool> cases[] = {
+      {0x10FF, false}, {0x1100, true}, {0x115F, true}, {0x1160, false}, {0xE9, false},
+      {0x283, false}, {0x3000, true}, {0x3042, true}, {0xFF01, true}, {0xFF61, false},
+      {0x9FFF, true}, {0x20000, true}, {0x3FFFD, true}, {0x3FFFE, false}, {0x10FFFF, false}};
+  for (const auto& [code, wide] : cases) EXPECT_EQ(IsWide(code), wide) << std::hex << code;
+}
+
 TEST(CodeSetTest, WellFormedUtf8Only) {
   // text: the codes, or the line of the first byte that is not well-formed UTF-8
   const std::pair<std::string, std::string> cases[] = {
@@ -101,6 +111,7 @@ std::string Parse(const std::string& line) {
   for (std::string word; in >> word;) words.push_back(word);
   RunOptions o, d;
   ParseOutcome outcome = ParseCommandLine({words.begin(), words.end()}, &o);
+  if (outcome == ParseOutcome::kError) return "error " + o.error;
   if (outcome != ParseOutcome::kRun) return outcome == ParseOutcome::kUsage ? "usage" : "help";
   std::ostringstream out;
   out << o.source << " " << std::hex << std::uppercase << o.first_code << "-" << o.last_code;
@@ -112,6 +123,10 @@ std::string Parse(const std::string& line) {
     out << " h=" << o.header << " bmp=" << o.bmp_mode() << " m=" << o.map_name;
   }
   if (o.off_char != d.off_char) out << " 0=" << std::hex << int(uint8_t(o.off_char));
+  for (size_t i = 0; o.heights != d.heights && i < o.heights.size(); ++i) {
+    out << (i == 0 ? " heights=" : ",") << o.heights[i];
+  }
+  for (const std::string& face : o.fallback) out << " fallback=" << face;
   return out.str() + " n=" + std::to_string(o.positional_count);
 }
 
@@ -132,6 +147,13 @@ TEST(OptionsTest, EveryFieldOfTheCommandLine) {
       {"f -0\xF0\x9F\x98\x81.", "f 0-0 0x0 b=0 0=1 n=1"},
       {"f -e\xF0\x9F\x98\x80" "B021 -x\xE2\x82\xAC" "5", "f 0-0 5x0 b=0 n=1"},
       {"f -m\xF0\x9F\x98\x80m", "f 0-0 0x0 b=0 h=0 bmp=0 m=\xED\xB8\x80m n=1"},
+      // Long options are read strictly.
+      {"f --heights=16,24,30 --fallback=A,B", "f 0-0 0x0 b=0 heights=16,24,30 fallback=A fallback=B n=1"},
+      {"f --heights=16,30", "error --heights: FreePWING takes 16, 16,24, 16,24,30 or 16,24,30,48"},
+      {"f --fallback=A,", "error --fallback: an empty face name"},
+      {"f --codes book.txt", "error --codes: needs a value, as in --codes=FILE"},
+      {"f --proof= -?", "error --proof: needs a value, as in --proof=FILE.png"},
+      {"f -- x", "error --: unknown option"},
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c[0]), c[1]) << c[0];
 }
