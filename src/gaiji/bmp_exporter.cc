@@ -55,18 +55,23 @@ void WriteBmp(const Bitmap& picture, const BmpGeometry& geometry, OutputStream* 
 
   // Rows go out bottom first, a set bit white, padded with zero bytes to a multiple of 4,
   // and never past the file size.
-  const size_t used = geometry.width / 8, stride = ((size_t{geometry.width} + 31) / 32) * 4;
-  std::vector<uint8_t> row(stride);
+  const size_t stride = ((size_t{geometry.width} + 31) / 32) * 4;
+  const uint32_t width = std::min(uint32_t(picture.width), geometry.width);
   uint64_t room = geometry.file_size - kPixelOffset;
   for (uint32_t y = geometry.height; y-- > 0 && room >= stride; room -= stride) {
-    std::fill(row.begin(), row.begin() + used, 0xFF);
-    if (y < uint32_t(picture.height)) {
-      const uint8_t* pixels = picture.pixels + size_t(y) * uint32_t(picture.width);
-      for (uint32_t x = 0; x < uint32_t(picture.width); ++x) {
-        if (pixels[x]) row[x / 8] &= uint8_t(~(0x80u >> (x % 8)));
-      }
+    char* row = out->Extend(stride);
+    std::memset(row, 0, stride);
+    std::memset(row, 0xFF, geometry.width / 8);
+    if (y >= uint32_t(picture.height)) continue;
+    const uint8_t* pixels = picture.pixels + size_t(y) * uint32_t(picture.width);
+    for (uint32_t x = 0; x < width; x += 8) {
+      // Eight 0/1 pixels into one byte, the first the highest bit; ink is a clear bit.
+      uint8_t eight[8] = {};
+      std::memcpy(eight, pixels + x, std::min<uint32_t>(8, width - x));
+      uint64_t bits;
+      std::memcpy(&bits, eight, 8);
+      row[x / 8] = char(~((bits * 0x8040201008040201u) >> 56));
     }
-    out->Write(std::string_view(reinterpret_cast<const char*>(row.data()), stride));
   }
   constexpr size_t kZeros = 4096;
   static const char zeros[kZeros] = {};

@@ -13,7 +13,7 @@
 
 namespace karvex {
 
-/// A glyph's picture: one byte per pixel (non-zero = ink), rows top first.
+/// A glyph's picture: one byte per pixel (1 = ink, 0 = background), rows top first.
 struct Bitmap {
   const uint8_t* pixels = nullptr;
   int32_t width = 0;
