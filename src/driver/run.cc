@@ -131,8 +131,14 @@ int Run(const RunOptions& options, const RunIo& io) {
   }
   std::unique_ptr<ProofSheet> sheet;
   if (proof.started()) {
-    sheet = std::make_unique<ProofSheet>(LayoutProof(source, set.get()), options.freepwing(),
-                                         proof.stream());
+    const ProofLayout layout = LayoutProof(source, set.get());
+    if (!layout.fits()) {
+      failure.Set(options.proof_file, "a sheet of " + std::to_string(layout.cells) +
+                                          " cells is past the size of a PNG picture");
+      return fail();
+    }
+    sheet = std::make_unique<ProofSheet>(layout, options.freepwing(), proof.stream(),
+                                         options.proof_file, &failure);
     outputs.push_back(sheet.get());
   }
   GlyphStream stream(options.start_eb, outputs);

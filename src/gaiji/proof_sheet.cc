@@ -53,7 +53,12 @@ struct ProofSheet::Png {
   png_structp png = nullptr;
   png_infop info = nullptr;
   std::vector<uint8_t> row;  // one packed row of the picture
+  std::string error;         // what libpng said when it failed
 };
+
+bool ProofLayout::fits() const {
+  return height() <= int64_t{PNG_UINT_31_MAX};  // the width is an int32_t already
+}
 
 ProofLayout::ProofLayout(int32_t width, int32_t height, int64_t cell_count)
     : box_width(std::max(width, 1)), box_height(std::max(height, 1)), cells(cell_count),
@@ -67,16 +72,32 @@ int32_t ProofLayout::pitch_y() const {
   return kScale * box_height + 2 * kFrame + 2 * (kLabelGap + kLabelHeight) + 6;
 }
 
-ProofSheet::ProofSheet(const ProofLayout& layout, bool names, OutputStream* out)
-    : layout_(layout), names_(names), out_(out), png_(new Png) {
+ProofSheet::ProofSheet(const ProofLayout& layout, bool names, OutputStream* out,
+                       std::string name, Failure* failure)
+    : layout_(layout), names_(names), out_(out), name_(std::move(name)), failure_(failure),
+      png_(new Png) {
   band_.assign(Stride() * size_t(layout_.pitch_y()), 0);
   png_->row.assign((size_t(layout_.width()) + 7) / 8, 0xFF);
-  png_->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  // libpng's messages go to the run's failure, not to standard error.
+  png_->png = png_create_write_struct(
+      PNG_LIBPNG_VER_STRING, png_.get(),
+      [](png_structp png, png_const_charp message) {
+        static_cast<Png*>(png_get_error_ptr(png))->error = message;
+        png_longjmp(png, 1);
+      },
+      [](png_structp, png_const_charp) {});
   if (png_->png) png_->info = png_create_info_struct(png_->png);
-  if (!png_->info || setjmp(png_jmpbuf(png_->png))) {
-    ended_ = true;
+  if (!png_->info) {
+    png_->error = "out of memory";
+    Fail();
     return;
   }
+  if (setjmp(png_jmpbuf(png_->png))) {
+    Fail();
+    return;
+  }
+  // Sheets of a whole range are taller than libpng's default limit of a million rows.
+  png_set_user_limits(png_->png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_set_write_fn(
       png_->png, out_,
       [](png_structp png, png_bytep data, size_t size) {
@@ -96,7 +117,6 @@ ProofSheet::ProofSheet(const ProofLayout& layout, bool names, OutputStream* out)
 
 ProofSheet::~ProofSheet() {
   png_destroy_write_struct(&png_->png, &png_->info);
-  delete png_;
 }
 
 void ProofSheet::Label(int32_t x, int32_t y, const char* text) {
@@ -161,9 +181,16 @@ void ProofSheet::Cell(const Bitmap* picture, int32_t eb, int32_t unicode, int fa
   if (++cell_ % layout_.columns == 0 || cell_ == layout_.cells) WriteBand();
 }
 
+bool ProofSheet::Fail() {
+  ended_ = true;
+  failure_->Set(name_, png_->error.empty() ? "libpng failed" : png_->error);
+  return false;
+}
+
 void ProofSheet::WriteBand() {
-  if (ended_ || setjmp(png_jmpbuf(png_->png))) {
-    ended_ = true;
+  if (ended_) return;
+  if (setjmp(png_jmpbuf(png_->png))) {
+    Fail();
     return;
   }
   const size_t stride = Stride();
@@ -192,8 +219,9 @@ void ProofSheet::Finish(const std::vector<uint32_t>& lacking) {
   // Cells a run that stopped early never came to stay white.
   if (cell_ % layout_.columns != 0 && cell_ < layout_.cells) WriteBand();
   while (bands_ < layout_.rows() && !ended_) WriteBand();
-  if (ended_ || setjmp(png_jmpbuf(png_->png))) {
-    ended_ = true;
+  if (ended_) return;
+  if (setjmp(png_jmpbuf(png_->png))) {
+    Fail();
     return;
   }
   std::fill(png_->row.begin(), png_->row.end(), 0xFF);

@@ -5,6 +5,8 @@
 #define KARVEX_GAIJI_PROOF_SHEET_H_
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "gaiji/glyph_stream.h"
@@ -29,15 +31,19 @@ struct ProofLayout {
   int64_t rows() const { return (cells + columns - 1) / columns; }
   int32_t width() const { return 2 * kMargin + columns * pitch_x(); }
   int64_t height() const { return 2 * kMargin + rows() * pitch_y(); }
+  /// True when a PNG picture can be that large: at most 2^31 - 1 pixels high.
+  bool fits() const;
 };
 
 /// Writes the sheet to `out` as a 1-bit grey PNG, a row of cells at a time: memory holds
-/// one band of the picture, whatever the number of glyphs. The labels say the EB code and
+/// one band of the picture, whatever the number of glyphs. The layout must fit; should
+/// libpng fail all the same, *failure names `name` and says why. The labels say the EB code and
 /// the Unicode value (U+XXXX), or with `names` the FreePWING name of the glyph; a glyph
 /// that a fallback face drew shows *N after its EB code, N its place in the list.
 class ProofSheet : public GlyphOutput {
  public:
-  ProofSheet(const ProofLayout& layout, bool names, OutputStream* out);
+  ProofSheet(const ProofLayout& layout, bool names, OutputStream* out, std::string name,
+             Failure* failure);
   ~ProofSheet() override;
   ProofSheet(const ProofSheet&) = delete;
   ProofSheet& operator=(const ProofSheet&) = delete;
@@ -55,10 +61,15 @@ class ProofSheet : public GlyphOutput {
   /// Bytes per band row: the sheet's width rounded up to whole bytes of the picture.
   size_t Stride() const { return (size_t(layout_.width()) + 7) / 8 * 8; }
 
+  /// Ends the sheet after libpng failed, with libpng's reason as the run's failure.
+  bool Fail();
+
   ProofLayout layout_;
   bool names_;
   OutputStream* out_;
-  Png* png_ = nullptr;
+  std::string name_;
+  Failure* failure_;
+  std::unique_ptr<Png> png_;
   std::vector<uint8_t> band_;  // one row of cells, a byte per sheet pixel (1 = black)
   int64_t cell_ = 0;           // the next cell
   int64_t bands_ = 0;          // rows of cells written
