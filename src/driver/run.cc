@@ -133,8 +133,10 @@ int Run(const RunOptions& options, const RunIo& io) {
   if (proof.started()) {
     const ProofLayout layout = LayoutProof(source, set.get());
     if (!layout.fits()) {
-      failure.Set(options.proof_file, "a sheet of " + std::to_string(layout.cells) +
-                                          " cells is past the size of a PNG picture");
+      failure.Set(options.proof_file, "a sheet of " + std::to_string(layout.cells) + " cells of " +
+                                          std::to_string(layout.box_width) + "x" +
+                                          std::to_string(layout.box_height) +
+                                          " is past what a proof sheet can be");
       return fail();
     }
     sheet = std::make_unique<ProofSheet>(layout, options.freepwing(), proof.stream(),

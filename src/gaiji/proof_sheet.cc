@@ -57,7 +57,8 @@ struct ProofSheet::Png {
 };
 
 bool ProofLayout::fits() const {
-  return height() <= int64_t{PNG_UINT_31_MAX};  // the width is an int32_t already
+  // A row of cells is held in memory, a byte a pixel: huge BMP cells would not fit.
+  return height() <= int64_t{PNG_UINT_31_MAX} && int64_t{width()} * pitch_y() <= (64 << 20);
 }
 
 ProofLayout::ProofLayout(int32_t width, int32_t height, int64_t cell_count)

@@ -31,7 +31,8 @@ struct ProofLayout {
   int64_t rows() const { return (cells + columns - 1) / columns; }
   int32_t width() const { return 2 * kMargin + columns * pitch_x(); }
   int64_t height() const { return 2 * kMargin + rows() * pitch_y(); }
-  /// True when a PNG picture can be that large: at most 2^31 - 1 pixels high.
+  /// True when a PNG picture can be that large (at most 2^31 - 1 pixels high) and a row
+  /// of cells takes at most 64 MiB.
   bool fits() const;
 };
 
