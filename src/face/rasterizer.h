@@ -28,7 +28,6 @@ struct MonoCanvas {
     bits.assign(stride * h, 0xFF);
   }
   const uint8_t* row(uint32_t y) const { return bits.data() + stride * y; }
-  bool ink(uint32_t x, uint32_t y) const { return !((row(y)[x / 8] << (x % 8)) & 0x80); }
   void SetInk(uint32_t x, uint32_t y) {
     bits[stride * y + x / 8] &= static_cast<uint8_t>(~(0x80u >> (x % 8)));
   }
