@@ -64,7 +64,7 @@ bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure)
   return !failure->happened();
 }
 
-bool StartFreePwing(const RunOptions& options, const RunIo& io, const Source& source,
+bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
                     const CodeSet* set, FreePwingBook* book, Failure* failure) {
   const std::string& dir = options.freepwing_dir;
   for (bool full : {false, true}) {
@@ -78,20 +78,20 @@ bool StartFreePwing(const RunOptions& options, const RunIo& io, const Source& so
     }
   }
   std::vector<std::pair<int32_t, bool>> glyphs;
-  if (source.face) {
+  if (source->face) {
     FaceView views[kMaxPictures];
     for (uint32_t code : set->codes) {
-      source.run.layout.Views(int32_t(code), views);
+      source->run.layout.Views(int32_t(code), views);
       glyphs.push_back({int32_t(code), views[0].columns > 8});
     }
   } else {
-    std::vector<int32_t> unicodes;
-    const CellSize cell = DryRun(source, &unicodes);
+    const DryRun& dry_run = DryRunOf(source);
+    const CellSize cell = dry_run.cell;
     if (!(cell.height == 16 && (cell.width == 8 || cell.width == 16))) {
       failure->Set(options.source, NoFreePwingCell(cell));
       return false;
     }
-    for (int32_t unicode : unicodes) glyphs.push_back({unicode, cell.width == 16});
+    for (int32_t unicode : dry_run.unicodes) glyphs.push_back({unicode, cell.width == 16});
   }
   if (!CheckFreePwing(options, *book, glyphs, failure)) return false;
   if (!io.make_folder(dir) && errno != EEXIST) {
@@ -101,13 +101,12 @@ bool StartFreePwing(const RunOptions& options, const RunIo& io, const Source& so
   return true;
 }
 
-ProofLayout LayoutProof(const Source& source, const CodeSet* set) {
-  if (!source.face) {
-    std::vector<int32_t> unicodes;
-    const CellSize cell = DryRun(source, &unicodes);
-    return ProofLayout(cell.width, cell.height, int64_t(unicodes.size()));
+ProofLayout LayoutProof(Source* source, const CodeSet* set) {
+  if (!source->face) {
+    const DryRun& dry_run = DryRunOf(source);
+    return ProofLayout(dry_run.cell.width, dry_run.cell.height, int64_t(dry_run.unicodes.size()));
   }
-  const FaceRun& run = source.run;
+  const FaceRun& run = source->run;
   FaceView views[kMaxPictures];
   uint32_t width = 0, height = 0;
   for (int32_t code : {0x41, 0x3042}) {  // each width

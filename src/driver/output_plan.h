@@ -14,12 +14,12 @@ bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure)
 
 /// Checks a FreePWING run against what DIR holds (read into *book) and makes DIR; false
 /// with *failure set before anything is written.
-bool StartFreePwing(const RunOptions& options, const RunIo& io, const Source& source,
+bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
                     const CodeSet* set, FreePwingBook* book, Failure* failure);
 
 /// The grid of a proof sheet: the largest picture of the run, and a cell per glyph or
 /// lacking character.
-ProofLayout LayoutProof(const Source& source, const CodeSet* set);
+ProofLayout LayoutProof(Source* source, const CodeSet* set);
 
 }  // namespace karvex
 

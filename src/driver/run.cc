@@ -112,7 +112,7 @@ int Run(const RunOptions& options, const RunIo& io) {
   if (!PrepareSource(options, io, set.get(), &source, &failure) || !fallbacks.Open(&failure) ||
       (source.face && !options.fallback.empty() &&
        !fallbacks.UseLayout(source.run.layout, &failure)) ||
-      (options.freepwing() && !StartFreePwing(options, io, source, set.get(), &book, &failure))) {
+      (options.freepwing() && !StartFreePwing(options, io, &source, set.get(), &book, &failure))) {
     return fail();
   }
 
@@ -131,7 +131,7 @@ int Run(const RunOptions& options, const RunIo& io) {
   }
   std::unique_ptr<ProofSheet> sheet;
   if (proof.started()) {
-    const ProofLayout layout = LayoutProof(source, set.get());
+    const ProofLayout layout = LayoutProof(&source, set.get());
     if (!layout.fits()) {
       failure.Set(options.proof_file, "a sheet of " + std::to_string(layout.cells) + " cells of " +
                                           std::to_string(layout.box_width) + "x" +

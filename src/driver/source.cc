@@ -160,17 +160,20 @@ bool PrepareSource(const RunOptions& options, const RunIo& io, const CodeSet* se
   return true;
 }
 
-CellSize DryRun(const Source& source, std::vector<int32_t>* unicodes) {
+const DryRun& DryRunOf(Source* source) {
+  if (source->dry_run) return *source->dry_run;
+  source->dry_run = std::make_unique<DryRun>();
   struct GlyphList : GlyphOutput {
     void Put(const Glyph& glyph) override { unicodes->push_back(glyph.unicode); }
     std::vector<int32_t>* unicodes;
   } list;
-  list.unicodes = unicodes;
+  list.unicodes = &source->dry_run->unicodes;
   GlyphStream stream(0, {&list});
   std::string error;
-  (source.bdf ? ReadBdf : ReadHex)(source.text, source.read, &stream, &error);
-  for (uint32_t code : stream.lacking()) unicodes->push_back(int32_t(code));
-  return stream.cell();
+  (source->bdf ? ReadBdf : ReadHex)(source->text, source->read, &stream, &error);
+  for (uint32_t code : stream.lacking()) list.unicodes->push_back(int32_t(code));
+  source->dry_run->cell = stream.cell();
+  return *source->dry_run;
 }
 
 }  // namespace karvex

@@ -32,6 +32,14 @@ struct CodeSet {
 /// and keeps those --missing-from names a set without; false with *failure set.
 bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failure* failure);
 
+/// What a .hex or BDF source gives, learnt by reading it once without writing anything: its
+/// cell, and the Unicode value of each glyph it would write or character it would lack, in
+/// the order of the run.
+struct DryRun {
+  CellSize cell{0, 0};
+  std::vector<int32_t> unicodes;
+};
+
 struct Source {
   bool face = false;
   bool bdf = false;
@@ -42,6 +50,7 @@ struct Source {
   // faces
   std::unique_ptr<FaceRasterizer> rasterizer;
   FaceRun run;
+  std::unique_ptr<DryRun> dry_run;  // made by DryRunOf
 };
 
 /// Makes the source of `options` ready, for the characters of `set` when not null; false
@@ -49,9 +58,8 @@ struct Source {
 bool PrepareSource(const RunOptions& options, const RunIo& io, const CodeSet* set,
                    Source* source, Failure* failure);
 
-/// Reads a .hex or BDF source once without writing anything: its cell, and the Unicode
-/// value of each glyph it would write or character it would lack, in the order of the run.
-CellSize DryRun(const Source& source, std::vector<int32_t>* unicodes);
+/// The dry run of a .hex or BDF source, made the first time it is asked for.
+const DryRun& DryRunOf(Source* source);
 
 /// Says that a cell is none of the 16-dot cells FreePWING takes.
 std::string NoFreePwingCell(CellSize cell);
