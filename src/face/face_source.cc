@@ -44,9 +44,8 @@ bool FaceDrawing::Draw(FaceRasterizer* face, int32_t code, const FaceView& view,
   const int64_t top = view.top, bottom = top + rows_;
   cut_ = !ink.empty() && (ink.left < 0 || ink.right > int64_t{columns_} || ink.top < top ||
                           ink.bottom > bottom);
-  // Eight pixels at a time: a canvas byte's ink bits (clear bits) as 0/1 bytes. The
-  // slack past the last row takes the last copy's overhang.
-  pixels_.assign(size_t{columns_} * rows_ + 8, 0);
+  // Eight pixels at a time: a canvas byte's ink bits (clear bits) as 0/1 bytes.
+  pixels_.assign(size_t{columns_} * rows_, 0);
   const uint32_t shown = std::min(columns_, view.canvas_width);
   for (uint32_t i = 0; i < rows_ && top + i < view.canvas_height; ++i) {
     const uint8_t* bits = canvas_.row(uint32_t(top + i));

@@ -72,8 +72,10 @@ bool FreePwingWriter::WriteXbm(const std::string& name, const Bitmap& picture, C
       }
     }
     char text[8];
-    std::snprintf(text, sizeof text, "0x%02x%s", byte, i + 1 == total ? "};\n" : i % 12 == 11 ? ",\n" : ", ");
-    out.Write(std::string(i % 12 == 0 ? "   " : "") + text);
+    std::snprintf(text, sizeof text, "0x%02x%s", byte,
+                  i + 1 == total ? "};\n" : i % 12 == 11 ? ",\n" : ", ");
+    if (i % 12 == 0) out.Write("   ");  // twelve bytes a line
+    out.Write(text);
   }
   if (!CloseFile(&out, file)) {
     failure_->Set(path, std::strerror(errno));
