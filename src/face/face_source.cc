@@ -42,8 +42,9 @@ bool FaceDrawing::Draw(FaceRasterizer* face, int32_t code, const FaceView& view,
   columns_ = view.columns;
   rows_ = view.rows;
   const int64_t top = view.top, bottom = top + rows_;
-  cut_ = !ink.empty() && (ink.left < 0 || ink.right > int64_t{columns_} || ink.top < top ||
-                          ink.bottom > bottom);
+  cut_ = ink.empty() ? 0
+         : (ink.top < top ? kCutTop : 0) | (ink.bottom > bottom ? kCutBottom : 0) |
+               (ink.left < 0 ? kCutLeft : 0) | (ink.right > int64_t{columns_} ? kCutRight : 0);
   // Eight pixels at a time: a canvas byte's ink bits (clear bits) as 0/1 bytes.
   pixels_.assign(size_t{columns_} * rows_, 0);
   const uint32_t shown = std::min(columns_, view.canvas_width);
@@ -103,7 +104,6 @@ bool FacePictures::cut() const {
 void FacePictures::Into(Glyph* glyph) const {
   glyph->pictures = count_;
   for (int i = 0; i < count_; ++i) glyph->picture[i] = drawings_[i].picture();
-  glyph->cut = cut();
 }
 
 void ReadFace(FaceRasterizer* face, const std::string& name, const FaceRun& run,
@@ -137,8 +137,8 @@ void ReadFace(FaceRasterizer* face, const std::string& name, const FaceRun& run,
       failure->Set(name, error);  // the blank picture stands; the run says so
     }
     drawing.Into(&glyph);
-    if (glyph.cut && stream->Substitute(&glyph)) continue;
-    if (glyph.cut && run.codes) {
+    if (glyph.cut() && stream->Substitute(&glyph)) continue;
+    if (glyph.cut() && run.codes) {
       stream->Lack(uint32_t(glyph.code), true);
       continue;
     }

@@ -38,15 +38,15 @@ class FaceDrawing {
  public:
   /// Draws `code`; false, with *error set and a blank picture, when the face cannot.
   bool Draw(FaceRasterizer* face, int32_t code, const FaceView& view, std::string* error);
-  Bitmap picture() const { return {pixels_.data(), int32_t(columns_), int32_t(rows_)}; }
+  Bitmap picture() const { return {pixels_.data(), int32_t(columns_), int32_t(rows_), cut_}; }
   /// True when the glyph has ink outside the picture.
-  bool cut() const { return cut_; }
+  bool cut() const { return cut_ != 0; }
 
  private:
   MonoCanvas canvas_;
   std::vector<uint8_t> pixels_;
   uint32_t columns_ = 0, rows_ = 0;
-  bool cut_ = false;
+  uint8_t cut_ = 0;  // CutEdge bits
 };
 
 /// The views a face run draws each character in: the run's one view or, for a FreePWING
@@ -69,7 +69,7 @@ class FacePictures {
   bool Draw(FaceRasterizer* face, int32_t code, const FaceLayout& layout, std::string* error);
   /// True when any picture lost ink to its cell.
   bool cut() const;
-  /// Gives the glyph the pictures (valid until the next Draw) and their cut.
+  /// Gives the glyph the pictures (valid until the next Draw) and their cuts.
   void Into(Glyph* glyph) const;
 
  private:

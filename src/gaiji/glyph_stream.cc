@@ -19,7 +19,7 @@ void GlyphStream::Put(Glyph* glyph) {
   if (departure_.glyph == 0 && !IsEbCode(glyph->eb)) {
     departure_ = Departure{glyphs_, glyph->unicode, glyph->eb};
   }
-  if (glyph->cut) cut_.push_back(uint32_t(glyph->unicode));
+  if (glyph->cut()) cut_.push_back(uint32_t(glyph->unicode));
   for (GlyphOutput* output : outputs_) output->Put(*glyph);
 }
 

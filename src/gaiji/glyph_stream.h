@@ -13,11 +13,15 @@
 
 namespace karvex {
 
+/// The edges of a cell past which a picture lost ink.
+enum CutEdge : uint8_t { kCutTop = 1, kCutBottom = 2, kCutLeft = 4, kCutRight = 8 };
+
 /// A glyph's picture: one byte per pixel (1 = ink, 0 = background), rows top first.
 struct Bitmap {
   const uint8_t* pixels = nullptr;
   int32_t width = 0;
   int32_t height = 0;
+  uint8_t cut = 0;  ///< CutEdge bits: where the cell cut ink off the picture
 };
 
 /// A glyph has a picture at the run's cell and, for a FreePWING book, one per height.
@@ -29,10 +33,17 @@ struct Glyph {
   int32_t map_unicode = 0;  ///< the map entry's Unicode value
   int32_t eb = 0;           ///< EB code: the stream gives it
   bool with_code = false;   ///< the block names `code`
-  bool cut = false;         ///< the cell cut ink off the picture
+  bool missing = false;     ///< a face's missing-glyph box: the face has no glyph for the code
   int face = 0;             ///< who drew it: 0 the source, k the k-th fallback face
   int pictures = 1;
   Bitmap picture[kMaxPictures];
+  /// True when a cell cut ink off any picture.
+  bool cut() const {
+    for (int i = 0; i < pictures; ++i) {
+      if (picture[i].cut) return true;
+    }
+    return false;
+  }
 };
 
 /// The first thing that went wrong in a run: what it concerns, and why.
