@@ -30,14 +30,18 @@ struct FakeFace : FaceRasterizer {
     strikes->push_back({600, 300});
     return em <= 600;
   }
-  // A diagonal an em long, which a cell narrower or lower than the em cuts.
-  bool Draw(int32_t, uint32_t em, uint32_t, MonoCanvas* c, InkBox* ink,
-            std::string* error) override {
-    for (uint32_t i = 0; i < std::min({em, c->width, c->height}); ++i) c->SetInk(i, i);
-    *ink = InkBox{0, 0, em, em};
+  // A diagonal an em long, which a cell narrower or lower than the em draws smaller.
+  bool Render(int32_t, uint32_t em, uint32_t, GlyphImage* image, std::string* error) override {
+    *image = GlyphImage();
     *error = "no such size";
-    return em <= 600;
+    if (em > 600) return false;
+    const int64_t stride = (int64_t{em} + 7) / 8;
+    bits.assign(size_t(stride * em), 0);
+    for (int64_t i = 0; i < em; ++i) bits[size_t(i * stride + i / 8)] = uint8_t(0x80u >> (i % 8));
+    *image = GlyphImage{bits.data(), stride, em, em, 0, 0, int64_t{em} * 64};
+    return true;
   }
+  std::vector<uint8_t> bits;
 };
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -13,7 +13,7 @@ import tempfile
 import time
 import unittest
 
-from PIL import Image
+from PIL import Image, ImageFont
 
 KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
 WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
@@ -63,6 +63,39 @@ def made(name, tool, pcf):
     return path
 
 
+def trim(rows):
+    """A picture cut to the box of its ink."""
+    inked = [y for y, row in enumerate(rows) if "#" in row]
+    columns = [x for row in rows for x, c in enumerate(row) if c == "#"]
+    return [row[min(columns):max(columns) + 1] for row in rows[inked[0]:inked[-1] + 1]] if inked else []
+
+
+def pillow_rows(font, char, size):
+    """FreeType's 1-bit rendering of a character, as Pillow gives it."""
+    mask = ImageFont.truetype(font, size).getmask(char, mode="1")
+    return ["".join(".#"[mask.getpixel((x, y)) > 0] for x in range(mask.size[0]))
+            for y in range(mask.size[1])]
+
+
+def bdf_glyphs(path, codes):
+    """The bitmaps of a BDF font's glyphs with the given codes, as rows of ink."""
+    glyphs, code, bitmap = {}, None, None
+    for line in open(path, encoding="latin-1"):
+        word = line.split()[:2]
+        if word[:1] == ["ENCODING"]:
+            code = int(word[1])
+        elif word == ["BITMAP"]:
+            bitmap = []
+        elif word == ["ENDCHAR"]:
+            if code in codes:
+                glyphs[code] = trim(["".join(".#"[int(b)] for b in "{:0{}b}".format(
+                    int(row, 16), 4 * len(row))) for row in bitmap])
+            bitmap = None
+        elif bitmap is not None:
+            bitmap.append(line.strip())
+    return glyphs
+
+
 def blocks(out, key):
     glyphs = {}
     for part in out.decode("latin-1").split("</fontData>\n")[:-1]:
@@ -88,28 +121,25 @@ class RealFontsTest(unittest.TestCase):
 
     def test_unifont_faces(self):
         # The OpenType face by family name and the PCF strike by path, packed with gzip or
-        # compress, for every code of unifont.hex but the combining marks, which the
-        # OpenType face draws left of the origin: the cell cuts them, and says so.
+        # compress, for every code of unifont.hex: the combining marks, which the OpenType face
+        # draws left of the origin, move into the cell, whole.
         combining = {int(line[:4], 16) for line in open("/usr/share/unifont/plane00-combining.txt")}
-        codes = [c for c in self.hex if 0 < c < 0x10000 and c not in combining]
+        codes = [c for c in self.hex if 0 < c < 0x10000]
         for face in ("Unifont", MISC + "unifont.pcf.gz",
                      made("unifont.pcf.Z", ["compress", "-c"], "unifont.pcf.gz")):
             drawn = blocks(run(face, "0", "FFFF", "-0=.", stderr=None), "unicode")
             self.assertEqual(list(drawn), list(range(0x10000)))
-            self.assertEqual([c for c in codes if drawn[c] != self.hex[c]], [], face)
-        # As a set, the characters the cell cuts are lacking, not blank blocks: all of them
-        # combining marks, and the others drawn as unifont.hex has them.
-        chars = sorted(c for c in set(codes) | combining if c >= 0x20 and c != 0xFEFF)
-        text = "".join(map(chr, chars)).encode()
-        with tempfile.NamedTemporaryFile(dir=WORK) as lacking:
-            p = call([KARVEX, "Unifont", "--codes=-", "--lacking=" + lacking.name, "-0=."],
-                     input=text)
-            cut = [ord(c) for c in open(lacking.name, encoding="utf-8").read().split()]
-        self.assertTrue(p.returncode == 2 and cut and set(cut) <= combining, p.stderr[-200:])
-        self.assertIn(b"the cell cuts %d of the glyphs: U+%04X" % (len(cut), cut[0]), p.stderr)
+            self.assertEqual([c for c in codes if not self.same(c, drawn[c], c in combining)], [], face)
+        # As a set, every character is drawn, none lacking.
+        chars = sorted(c for c in codes if c >= 0x20 and c != 0xFEFF)
+        p = call([KARVEX, "Unifont", "--codes=-", "-0=."], input="".join(map(chr, chars)).encode())
         drawn = blocks(p.stdout, "unicode")
-        self.assertEqual(sorted(drawn), sorted(set(chars) - set(cut)))
-        self.assertEqual([c for c in chars if c in codes and drawn[c] != self.hex[c]], [])
+        self.assertEqual((p.returncode, sorted(drawn)), (0, chars), p.stderr[-200:])
+        self.assertEqual([c for c in chars if not self.same(c, drawn[c], c in combining)], [])
+
+    def same(self, code, rows, moved):
+        """Rows equal unifont.hex's glyph, or for a glyph moved into the cell its ink does."""
+        return rows == self.hex[code] or (moved and trim(rows) == trim(self.hex[code]))
 
     def test_digests(self):
         # Every output is well-formed XML too.
@@ -123,6 +153,42 @@ class RealFontsTest(unittest.TestCase):
                 data = open(tmp + "/out", "rb").read() + open(tmp + "/m", "rb").read()
                 self.assertEqual(hashlib.sha256(data).hexdigest()[:16], digest)
                 self.assertEqual(call(["xmllint", "--noout", "out", "m"], cwd=tmp).returncode, 0)
+
+    def test_glyphs_that_fit_stay_as_they_were(self):
+        # Digests taken before glyphs moved into the cell, of every block but those the cell
+        # cut then (and that move now): IPAGothic's U+203E and U+FFE3, Unifont's marks.
+        combining = {int(line[:4], 16) for line in open("/usr/share/unifont/plane00-combining.txt")}
+        for face, size, moved, digest in (("IPAGothic", 16, {0x203E, 0xFFE3}, "2522e6db71167645"),
+                                          ("IPAGothic", 24, {0x203E, 0xFFE3}, "8c58fe7b3867a7c7"),
+                                          ("IPAGothic", 48, set(), "0aeaf010191d7762"),
+                                          ("Unifont", 16, combining, "e032b8f5a0f0a597"),
+                                          ("Unifont", 24, combining, "2795b712b5821ba9")):
+            out = run(face, "0", "FFFF", "-x=%d" % size, "-y=%d" % size, "-0=.", stderr=None)
+            kept = b"".join(b"<fontData " + part + b"</fontData>\n"
+                            for part in out.split(b"</fontData>\n")[:-1]
+                            for part in [part.split(b"<fontData ", 1)[1]]
+                            if int(part.split(b' unicode="')[1].split(b'"')[0], 16) not in moved)
+            self.assertEqual(hashlib.sha256(kept).hexdigest()[:16], digest, (face, size))
+
+    def test_glyphs_whole_in_their_cell(self):
+        # Each glyph's ink is what FreeType draws at the em given (Pillow's 1-bit rendering),
+        # moved into the cell; one drawn at a smaller em would not fit a size larger.
+        fonts = {name: call(["fc-match", "-f", "%{file}", name]).stdout.decode()
+                 for name in ("IPAGothic", "DejaVu Sans", "Noto Sans CJK JP")}
+        for face, char, width, height, em in GLYPHS:
+            p = call([KARVEX, face, "%X" % ord(char), "-x=%d" % width, "-y=%d" % height, "-0=."])
+            rows = p.stdout.decode().split("\n")[1:-2]
+            pillow = lambda size: trim(pillow_rows(fonts[face], char, size))
+            self.assertEqual((p.stderr, trim(rows)), (b"", pillow(em)), (face, char))
+            big = pillow(em + 1)
+            self.assertTrue(em == max(width, height) or len(big) > height or len(big[0]) > width)
+        # A BDF font whose box is a row taller than its size: the cell of its size holds its
+        # glyphs whole, bitmap for bitmap, and the note on the cell the size rules give says so.
+        bdf = made("jksp24.bdf", "pcf2bdf", "jksp24.pcf.gz")
+        p = call([KARVEX, bdf, "3021", "3022", "-0=."])
+        self.assertTrue(p.stderr.endswith(b" at the right: U+E000 U+E001 (try -x=24 -y=24)\n"), p.stderr)
+        out = blocks(run(bdf, "3021", "3022", "-x=24", "-y=24", "-0=."), "code")
+        self.assertEqual({code: trim(rows) for code, rows in out.items()}, bdf_glyphs(bdf, out))
 
     def kana_hex(self):
         """A .hex file of unifont.hex's kana, whose glyphs are all 16 pixels wide."""
@@ -140,8 +206,8 @@ class RealFontsTest(unittest.TestCase):
                              (bdf, 16)):
             with tempfile.TemporaryDirectory() as tmp:
                 args = (source, "3000", "30FF", "-x=%d" % size, "-y=%d" % size)
-                text = blocks(run(*args, "-0=."), "unicode")
-                run(*args, "-o=bmp", cwd=tmp,
+                text = blocks(run(*args, "-0=.", stderr=None), "unicode")
+                run(*args, "-o=bmp", cwd=tmp, stderr=None,
                     preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (20, 20)))
                 self.assertEqual(sorted(os.listdir(tmp)), ["%04X.bmp" % c for c in text])
                 for code, rows in text.items():
@@ -255,32 +321,41 @@ class RealFontsTest(unittest.TestCase):
         self.assertTrue(pictures[0] == pictures[1] and len(pictures[0]) == len(chars) - len(no_jis))
 
 
+# face, character, cell width and height, the em its glyph is drawn at. Outline faces come
+# from FreeType's hinter: another FreeType version may move pixels, as for the digests.
+GLYPHS = [
+    ("Noto Sans CJK JP", "吉", 32, 30, 31),  # 31 rows at 32: one em smaller
+    ("IPAGothic", "井", 32, 30, 32),  # below the cell: moved up
+    ("IPAGothic", "①", 8, 16, 8),  # a full-width glyph in a half-width cell
+    ("DejaVu Sans", "j", 16, 16, 16),  # left of the origin: moved right
+    ("DejaVu Sans", "ʃ", 24, 24, 24),
+    ("DejaVu Sans", "J", 48, 48, 48),  # left of the origin: moved right
+]
+
 DPI75 = "/usr/share/fonts/X11/75dpi/"
 DIGESTS = [
     (("shnm6x12r.pcf.gz", "0", "7FFFFFFF"), "475cf266eb58cf77"),
-    (("shnmk12p.pcf.gz", "0", "7FFFFFFF"), "9cc2542de17a3845"),
+    (("shnmk12p.pcf.gz", "0", "7FFFFFFF"), "3763febb9ed6c5ab"),
     (("jksp24.pcf.gz", "0", "7FFFFFFF"), "e9918439bc3abd2b"),
     (("b24.pcf.gz", "0", "7FFFFFFF"), "5472242783e542a6"),
-    ((DPI75 + "timR24.pcf.gz", "0", "7FFFFFFF"), "768ceb3b74e6a6c9"),
+    ((DPI75 + "timR24.pcf.gz", "0", "7FFFFFFF"), "86f7772d08e93dae"),
     # Outline faces come from FreeType's hinter and rasterizer: another FreeType version may
     # move pixels and change these digests, with karvex unchanged.
     (("IPAGothic", "3041", "3093", "-x=24", "-y=24"), "dcc1ee7f01159ab7"),
     (("/usr/share/fonts/opentype/unifont/unifont_upper.otf", "1F300", "1F64F"), "1885beca442819fe"),
-    # The second face of a font collection, found by family name; its Windows ascent lies
-    # below its typographic ascender, so glyphs move to fit the cell.
-    (("WenQuanYi Micro Hei Mono", "20", "7E"), "4466c1c5bfc5ce79"),
-    # Faces that fit the cell as they are stay as they were (digests from before glyphs moved).
-    (("IPAGothic", "0", "FFFF"), "5f54cdaa41695b88"),
+    # The second face of a font collection, found by family name.
+    (("WenQuanYi Micro Hei Mono", "20", "7E"), "afe059cf487e3eab"),
+    (("IPAGothic", "0", "FFFF"), "cd66bc06369c2c44"),
     (("IPAGothic", "3000", "33FF", "-x=48", "-y=48"), "4d35b35741e10191"),
-    (("IPAGothic", "3000", "33FF", "-x=32", "-y=30"), "db882a7dbfbac910"),
-    (("Unifont", "3000", "33FF", "-x=32", "-y=30"), "6d3a2a5d457353f1"),
-    (("Unifont", "0", "FFFF", "-x=24", "-y=24"), "ec2646c7175fc7eb"),
-    # CJK faces put the ideographic em box in the cell; DejaVu and VL Gothic keep their
-    # baseline and descenders inside it.
+    (("IPAGothic", "3000", "33FF", "-x=32", "-y=30"), "6600a944348076af"),
+    (("Unifont", "3000", "33FF", "-x=32", "-y=30"), "25197868a91a4dfb"),
+    (("Unifont", "0", "FFFF", "-x=24", "-y=24"), "714bc46ab9b0f18c"),
+    # CJK faces put the ideographic em box in the cell; glyphs that reach out of the cell
+    # move into it, or are drawn smaller.
     (("Noto Sans CJK JP", "5400", "54FF"), "20c74ebc358c4537"),
     (("Noto Sans CJK JP", "5400", "54FF", "-x=48", "-y=48"), "a8885313698573f9"),
-    (("DejaVu Sans", "20", "24F"), "e17c55ffe0c1d916"),
-    (("VL Gothic", "20", "2FF"), "035b8b583be93d0c"),
+    (("DejaVu Sans", "20", "24F"), "d3c1dac6bccd5e7c"),
+    (("VL Gothic", "20", "2FF"), "0cb577b08fb367df"),
 ]
 
 if __name__ == "__main__":

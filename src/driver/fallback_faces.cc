@@ -12,7 +12,11 @@ bool FallbackFaces::Open(Failure* failure) {
       failure->Set(name, error);
       return false;
     }
-    if (!notice.empty()) std::fprintf(io_.diagnostics, "karvex: %s\n", notice.c_str());
+    // A stand-in would draw what the source lacks in a face nobody chose.
+    if (!notice.empty()) {
+      failure->Set(name, "no installed face has that name (fc-list lists them)");
+      return false;
+    }
   }
   return true;
 }
@@ -59,6 +63,18 @@ bool FallbackFaces::Substitute(GlyphStream* stream, Glyph* glyph, Failure* failu
     return true;
   }
   return false;
+}
+
+std::vector<FaceRasterizer*> FallbackFaces::faces() const {
+  std::vector<FaceRasterizer*> faces;
+  for (const Face& face : faces_) faces.push_back(face.face.get());
+  return faces;
+}
+
+std::string FallbackFaces::Names() const {
+  std::string names;
+  for (const Face& face : faces_) names += ", " + face.name;
+  return names;
 }
 
 void FallbackFaces::Tell() const {

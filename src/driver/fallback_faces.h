@@ -17,7 +17,8 @@ class FallbackFaces {
  public:
   FallbackFaces(const RunOptions& options, const RunIo& io) : options_(options), io_(io) {}
 
-  /// Opens every face; false with *failure set when one does not open.
+  /// Opens every face; false with *failure set when one does not open, or when fontconfig
+  /// has no face of its name and would draw it in another.
   bool Open(Failure* failure);
   /// The faces draw in `layout`; false with *failure set when one lacks a size it needs.
   bool UseLayout(const FaceLayout& layout, Failure* failure);
@@ -26,6 +27,10 @@ class FallbackFaces {
   bool Substitute(GlyphStream* stream, Glyph* glyph, Failure* failure);
   /// Says on standard error how many characters came from each face.
   void Tell() const;
+  /// The faces, in order.
+  std::vector<FaceRasterizer*> faces() const;
+  /// ", NAME" for each face, in order.
+  std::string Names() const;
 
  private:
   struct Face {

@@ -65,7 +65,8 @@ bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure)
 }
 
 bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
-                    const CodeSet* set, FreePwingBook* book, Failure* failure) {
+                    const CodeSet* set, const std::vector<FaceRasterizer*>& faces,
+                    FreePwingBook* book, Failure* failure) {
   const std::string& dir = options.freepwing_dir;
   for (bool full : {false, true}) {
     const std::string path = dir + (full ? "/fullchar.txt" : "/halfchar.txt");
@@ -79,10 +80,14 @@ bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
   }
   std::vector<std::pair<int32_t, bool>> glyphs;
   if (source->face) {
-    FaceView views[kMaxPictures];
+    // Each character at the width its run will give it, from the face that will draw it;
+    // what no face has is lacking and takes no name.
+    FacePictures scratch;
     for (uint32_t code : set->codes) {
-      source->run.layout.Views(int32_t(code), views);
-      glyphs.push_back({int32_t(code), views[0].columns > 8});
+      bool full;
+      if (PlanCharacter(faces, int32_t(code), source->run.layout, &scratch, &full)) {
+        glyphs.push_back({int32_t(code), full});
+      }
     }
   } else {
     const DryRun& dry_run = DryRunOf(source);
@@ -109,8 +114,8 @@ ProofLayout LayoutProof(Source* source, const CodeSet* set) {
   const FaceRun& run = source->run;
   FaceView views[kMaxPictures];
   uint32_t width = 0, height = 0;
-  for (int32_t code : {0x41, 0x3042}) {  // each width
-    run.layout.Views(code, views);
+  for (bool full : {false, true}) {
+    run.layout.Views(full, views);
     width = std::max(width, views[0].columns);
     height = std::max(height, views[0].rows);
   }

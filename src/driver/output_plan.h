@@ -13,9 +13,11 @@ namespace karvex {
 bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure);
 
 /// Checks a FreePWING run against what DIR holds (read into *book) and makes DIR; false
-/// with *failure set before anything is written.
+/// with *failure set before anything is written. A face run's characters go to the first
+/// of `faces` (the source's, then the fallback faces) that draws them.
 bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
-                    const CodeSet* set, FreePwingBook* book, Failure* failure);
+                    const CodeSet* set, const std::vector<FaceRasterizer*>& faces,
+                    FreePwingBook* book, Failure* failure);
 
 /// The grid of a proof sheet: the largest picture of the run, and a cell per glyph or
 /// lacking character.

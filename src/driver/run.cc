@@ -10,6 +10,7 @@
 #include "driver/pending_file.h"
 #include "driver/source.h"
 #include "gaiji/bmp_exporter.h"
+#include "gaiji/freepwing_writer.h"
 #include "gaiji/gaiji_writer.h"
 #include "readers/bdf_reader.h"
 #include "readers/hex_reader.h"
@@ -31,6 +32,22 @@ std::string Characters(std::vector<uint32_t> codes, const char* what) {
     text += code;
   }
   return codes.size() > kNamed ? text + " ..." : text;
+}
+
+// "at the top", "at the top and bottom", "at the top, left and right": the edges past which
+// a cell cut ink.
+std::string Edges(uint8_t edges) {
+  std::vector<const char*> names;
+  for (auto [edge, name] : {std::pair{kCutTop, "top"}, {kCutBottom, "bottom"}, {kCutLeft, "left"},
+                            {kCutRight, "right"}}) {
+    if (edges & edge) names.push_back(name);
+  }
+  std::string text = "at the";
+  for (size_t i = 0; i < names.size(); ++i) {
+    text += i == 0 ? " " : i + 1 == names.size() ? " and " : ", ";
+    text += names[i];
+  }
+  return text;
 }
 
 // Lets the run's files be written once the first glyph is on its way.
@@ -90,6 +107,8 @@ int Run(const RunOptions& options, const RunIo& io) {
   // first glyph leaves those files as they were.
   const bool file_source = HasSuffix(options.source, ".bdf") || HasSuffix(options.source, ".hex");
   if (!CheckOptions(options, file_source, &failure)) return fail();
+  FallbackFaces fallbacks(options, io);
+  if (!fallbacks.Open(&failure)) return fail();
   // A FreePWING book takes a face's characters as a set, each of them or none.
   std::unique_ptr<CodeSet> set;
   if (options.code_set() || (options.freepwing() && !file_source)) {
@@ -107,13 +126,16 @@ int Run(const RunOptions& options, const RunIo& io) {
     }
   }
   Source source;
-  FallbackFaces fallbacks(options, io);
   FreePwingBook book;
-  if (!PrepareSource(options, io, set.get(), &source, &failure) || !fallbacks.Open(&failure) ||
+  if (!PrepareSource(options, io, set.get(), &source, &failure) ||
       (source.face && !options.fallback.empty() &&
-       !fallbacks.UseLayout(source.run.layout, &failure)) ||
-      (options.freepwing() && !StartFreePwing(options, io, &source, set.get(), &book, &failure))) {
+       !fallbacks.UseLayout(source.run.layout, &failure))) {
     return fail();
+  }
+  if (options.freepwing()) {
+    std::vector<FaceRasterizer*> faces = fallbacks.faces();
+    faces.insert(faces.begin(), source.rasterizer.get());
+    if (!StartFreePwing(options, io, &source, set.get(), faces, &book, &failure)) return fail();
   }
 
   Committer committer({&map, &lacking, &proof}, &failure);
@@ -169,16 +191,36 @@ int Run(const RunOptions& options, const RunIo& io) {
     if (!file->Close()) failure.Set(file->name(), std::strerror(errno));
   }
   fallbacks.Tell();
-  if (!stream.cut().empty()) {
-    std::fprintf(io.diagnostics, "karvex: %s: the cell cuts %s\n", options.source.c_str(),
-                 Characters(stream.cut(), " of the glyphs:").c_str());
+  for (int i = 0; i < kMaxPictures; ++i) {
+    if (stream.cuts(i).codes.empty()) continue;
+    const CellSize cell = stream.cell();
+    const std::string where =
+        options.freepwing() ? "at height " + std::to_string(kFreePwingHeights[i]) + " the cells cut "
+                            : "the " + std::to_string(cell.width) + "x" +
+                                  std::to_string(cell.height) + " cell cuts ";
+    const CellSize roomier = stream.roomier();
+    const std::string hint = roomier.width == 0 ? ""
+                             : " (try -x=" + std::to_string(roomier.width) +
+                                   " -y=" + std::to_string(roomier.height) + ")";
+    std::fprintf(io.diagnostics, "karvex: %s: %s%s%s\n", options.source.c_str(), where.c_str(),
+                 Characters(stream.cuts(i).codes,
+                            (" of the glyphs " + Edges(stream.cuts(i).edges) + ":").c_str())
+                     .c_str(),
+                 hint.c_str());
+  }
+  if (!stream.missing().empty()) {
+    std::fprintf(io.diagnostics, "karvex: %s: has no glyph for %s\n", options.source.c_str(),
+                 Characters(stream.missing(), " of the codes:").c_str());
   }
   if (const GlyphStream::Departure& left = stream.departure(); left.glyph > 0) {
     std::fprintf(io.diagnostics, "karvex: the EB codes leave A121..FE7E at glyph %lld, U+%04X (%X)\n",
                  static_cast<long long>(left.glyph), uint32_t(left.unicode), uint32_t(left.eb));
   }
   if (!stream.lacking().empty()) {
-    failure.Set(options.source, "lacks " + Characters(stream.lacking(), " of the characters:"));
+    // Every face tried is named: the source's, then the fallback faces.
+    const std::string tried = fallbacks.Names();
+    failure.Set(options.source + tried, (tried.empty() ? "lacks " : "lack ") +
+                                            Characters(stream.lacking(), " of the characters:"));
   }
   return failure.happened() ? fail() : kExitOk;
 }

@@ -33,48 +33,67 @@ FaceView FaceTextDump(uint32_t width, uint32_t height, uint32_t row_offset);
 /// or negative after rounding, or past 65535 pixels (no face draws that large).
 bool BmpView(uint32_t width, uint32_t height, FaceView* view);
 
-/// One character of a face, drawn and cut to a view.
+/// One character of a face drawn whole in a view's cell where the cell can hold it, and
+/// cut to the view.
 class FaceDrawing {
  public:
-  /// Draws `code`; false, with *error set and a blank picture, when the face cannot.
+  /// Draws `code` at the view's em, moved into the cell (up, down, left or right) when its
+  /// ink reaches out of it but fits, or else at the largest smaller em at which it fits
+  /// (where the face has that size); a glyph no size fits keeps its place at the view's em.
+  /// False, with *error set and a blank picture, when the face cannot draw it.
   bool Draw(FaceRasterizer* face, int32_t code, const FaceView& view, std::string* error);
   Bitmap picture() const { return {pixels_.data(), int32_t(columns_), int32_t(rows_), cut_}; }
   /// True when the glyph has ink outside the picture.
   bool cut() const { return cut_ != 0; }
+  /// True when the glyph came out whole at the view's em, moved perhaps but not made smaller.
+  bool whole_at_em() const { return cut_ == 0 && !shrunk_; }
 
  private:
   MonoCanvas canvas_;
   std::vector<uint8_t> pixels_;
   uint32_t columns_ = 0, rows_ = 0;
   uint8_t cut_ = 0;  // CutEdge bits
+  bool shrunk_ = false;
 };
 
 /// The views a face run draws each character in: the run's one view or, for a FreePWING
-/// book, one text dump per height in the cell of the character's width.
+/// book, one text dump per height in FreePWING's cell of the character's width.
 struct FaceLayout {
   FaceView view;                 ///< the one view, when there are no heights
   std::vector<int32_t> heights;  ///< FreePWING's heights, 16 first
-  int width = 0;                 ///< with heights: 1 half, 2 full, 0 by East Asian Width
+  int width = 0;                 ///< with heights: 1 half, 2 full, 0 by character
   uint32_t row_offset = 0;
-  /// The views of `code`, at most kMaxPictures; returns how many.
-  int Views(int32_t code, FaceView* views) const;
-  /// Every em a run with this layout may draw at.
+  /// The views of a character of width `full` (half when false), at most kMaxPictures;
+  /// returns how many. Without heights, the one view whatever the width.
+  int Views(bool full, FaceView* views) const;
+  /// Every em a run with this layout draws at before it makes a glyph smaller to fit.
   std::vector<uint32_t> Ems() const;
 };
 
-/// A character drawn in every view of a layout.
+/// A character drawn in every view of a layout, at the width a FreePWING book gives it: full
+/// for East Asian Width W and F, half for Na, H and N, and for A (ambiguous) the width of the
+/// face's advance (full past three quarters of an em). A character whose cells of its width
+/// would have to make it smaller, while those of the other width hold it at their em, takes
+/// the other width.
 class FacePictures {
  public:
   /// False, with *error set and blank pictures, when the face cannot draw it.
   bool Draw(FaceRasterizer* face, int32_t code, const FaceLayout& layout, std::string* error);
+  /// The width drawn in (always false without heights).
+  bool full() const { return full_; }
   /// True when any picture lost ink to its cell.
   bool cut() const;
   /// Gives the glyph the pictures (valid until the next Draw) and their cuts.
   void Into(Glyph* glyph) const;
 
  private:
-  FaceDrawing drawings_[kMaxPictures];
+  bool DrawWidth(FaceRasterizer* face, int32_t code, const FaceLayout& layout, bool full,
+                 std::string* error);
+  bool WholeAtEm(bool full) const;
+
+  FaceDrawing drawings_[2][kMaxPictures];  // half, full
   int count_ = 0;
+  bool full_ = false;
 };
 
 /// What a face run draws.
@@ -93,13 +112,18 @@ struct FaceRun {
   std::function<void(uint64_t done, uint64_t total, bool ended)> progress;
 };
 
+/// Whether the first of `faces` that has `code` draws it whole in `layout`, and at which
+/// width (*full), as a face run with those faces in that order would: false when none does.
+bool PlanCharacter(const std::vector<FaceRasterizer*>& faces, int32_t code,
+                   const FaceLayout& layout, FacePictures* scratch, bool* full);
+
 /// Draws the run's codes into `stream`. A character the face lacks, or whose glyph the
 /// cell cuts, may come from the stream's substitute; in a code-set run it is lacking
-/// otherwise, while a range writes the face's own picture. A code the face cannot draw
-/// leaves a blank picture and the first such failure in *failure (named `name`).
+/// otherwise, while a range writes the face's own picture (its missing-glyph box for a
+/// code it lacks). A code the face cannot draw leaves a blank picture and the first such
+/// failure in *failure (named `name`).
 void ReadFace(FaceRasterizer* face, const std::string& name, const FaceRun& run,
               GlyphStream* stream, Failure* failure);
-
 }  // namespace karvex
 
 #endif  // KARVEX_FACE_FACE_SOURCE_H_

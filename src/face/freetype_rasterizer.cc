@@ -6,6 +6,7 @@
 #include FT_BDF_H
 #include FT_BZIP2_H
 #include FT_LZW_H
+#include FT_SIZES_H
 #include FT_TRUETYPE_TABLES_H
 #include <libdeflate.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "gaiji/charset.h"
 #include "readers/whole_file.h"
@@ -96,7 +98,7 @@ class FreeTypeRasterizer : public FaceRasterizer {
   }
 
   bool HasSize(uint32_t em_pixels, std::vector<Strike>* strikes) override {
-    if (em_pixels == em_pixels_ || SetSize(em_pixels)) return true;
+    if (UseSize(em_pixels)) return true;
     for (int i = 0; i < face_->num_fixed_sizes; ++i) {
       const FT_Bitmap_Size& size = face_->available_sizes[i];
       strikes->push_back({uint32_t((size.y_ppem + 32) >> 6), uint32_t(size.width)});
@@ -104,11 +106,11 @@ class FreeTypeRasterizer : public FaceRasterizer {
     return false;
   }
 
-  bool Draw(int32_t code, uint32_t em_pixels, uint32_t cell_rows, MonoCanvas* canvas,
-            InkBox* ink, std::string* error) override {
-    *ink = InkBox();
+  bool Render(int32_t code, uint32_t em_pixels, uint32_t cell_rows, GlyphImage* image,
+              std::string* error) override {
+    *image = GlyphImage();
     if (code < 1 || code > 0x10FFFF || em_pixels == 0) return true;
-    if (em_pixels != em_pixels_ && !SetSize(em_pixels)) {
+    if (!UseSize(em_pixels)) {
       *error = "the face has no size of " + std::to_string(em_pixels) + " pixels";
       return false;
     }
@@ -123,25 +125,47 @@ class FreeTypeRasterizer : public FaceRasterizer {
       *error = text;
       return false;
     }
+    const Size& size = *size_;
     // An em box taller than the cell sticks out above and below alike.
-    const int64_t ascent = !em_box_ ? ascent_
-                           : typo_ascent_ - (em_pixels > cell_rows ? (em_pixels - cell_rows) / 2 : 0);
-    int64_t top = ascent - slot->bitmap_top;
-    int64_t first, last;
-    // In a face whose Windows ascent lies below its typographic ascender, a glyph that
-    // would reach out of the cell, but fits in it, moves just enough to fit.
-    if (fit_ && InkRows(slot->bitmap, &first, &last) && last - first < int64_t{cell_rows}) {
-      if (top + first < 0) {
-        top = -first;
-      } else if (top + last >= int64_t{cell_rows}) {
-        top = int64_t{cell_rows} - 1 - last;
+    const int64_t ascent = !size.em_box ? size.ascent
+                           : size.typo_ascent - (em_pixels > cell_rows ? (em_pixels - cell_rows) / 2 : 0);
+    const FT_Bitmap& bitmap = slot->bitmap;
+    image->columns = bitmap.width;
+    image->rows = bitmap.rows;
+    image->left = slot->bitmap_left;
+    image->top = ascent - slot->bitmap_top;
+    image->advance = slot->advance.x;
+    if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {  // the usual case, used as it is
+      image->pitch = bitmap.pitch;
+      image->bits = bitmap.pitch >= 0 ? bitmap.buffer
+                                      : bitmap.buffer + (int64_t{bitmap.rows} - 1) * -bitmap.pitch;
+      return true;
+    }
+    // Grey or colour bitmaps (embedded strikes) become 1-bit rows: half ink and more is ink.
+    const int64_t stride = (image->columns + 7) / 8;
+    mono_.assign(size_t(stride * image->rows), 0);
+    for (int64_t y = 0; y < image->rows; ++y) {
+      const uint8_t* row = bitmap.buffer + (bitmap.pitch >= 0 ? y : image->rows - 1 - y) *
+                                               std::abs(int64_t{bitmap.pitch});
+      for (int64_t x = 0; x < image->columns; ++x) {
+        if (IsInk(bitmap, row, x)) mono_[size_t(y * stride + x / 8)] |= uint8_t(0x80u >> (x % 8));
       }
     }
-    Blit(slot->bitmap, int64_t{slot->bitmap_left}, top, canvas, ink);
+    image->bits = mono_.data();
+    image->pitch = stride;
     return true;
   }
 
  private:
+  // What the baseline rule takes from a size of the face.
+  struct Size {
+    uint32_t em = 0;
+    FT_Size size = nullptr;  // owned by the face
+    int64_t ascent = 0;
+    int64_t typo_ascent = 0;
+    bool em_box = false;     // the baseline is at the typographic ascender
+  };
+
   // A code-set run asks for the glyph of each code twice, whether it has one and to draw
   // it; the last answer is kept, as a conversion costs iconv calls.
   FT_UInt GlyphIndex(int32_t code) {
@@ -154,91 +178,60 @@ class FreeTypeRasterizer : public FaceRasterizer {
     return last_index_;
   }
 
-  bool SetSize(uint32_t em_pixels) {
-    em_pixels_ = 0;
-    if (em_pixels > 0xFFFF || FT_Set_Pixel_Sizes(face_.get(), 0, em_pixels)) return false;
-    em_pixels_ = em_pixels;
-    // The baseline lies the face's Windows ascent below the top, as on a screen canvas,
-    // unless that lies below the typographic ascender: then glyphs are moved to fit the
-    // cell, and a face whose typographic ascender and descender span one em (the
-    // ideographic em box of CJK faces) puts its baseline at that ascender.
-    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face_.get(), FT_SFNT_OS2));
-    fit_ = em_box_ = false;
-    if (os2 && os2->version != 0xFFFF && face_->units_per_EM > 0) {
-      const int64_t upem = face_->units_per_EM;
-      const auto scale = [&](int64_t units) { return (2 * units * em_pixels + upem) / (2 * upem); };
-      ascent_ = scale(os2->usWinAscent);
-      typo_ascent_ = scale(os2->sTypoAscender);
-      fit_ = os2->sTypoAscender > 0 && ascent_ > typo_ascent_;
-      em_box_ = fit_ && os2->sTypoAscender - os2->sTypoDescender == upem;
-    } else {
-      ascent_ = (face_->size->metrics.ascender + 32) >> 6;
+  // Makes `em_pixels` the face's size. Each size the run has used keeps its FreeType size
+  // object: going back to one does not run a TrueType font's size program again, which
+  // matters when glyphs too big for their cell are drawn a size smaller.
+  bool UseSize(uint32_t em_pixels) {
+    if (size_ && size_->em == em_pixels) return true;
+    for (Size& size : sizes_) {
+      if (size.em == em_pixels) {
+        size_ = &size;
+        return FT_Activate_Size(size.size) == 0;
+      }
     }
+    FT_Size size = nullptr;
+    if (em_pixels == 0 || em_pixels > 0xFFFF || FT_New_Size(face_.get(), &size) ||
+        FT_Activate_Size(size)) {
+      return false;
+    }
+    if (FT_Set_Pixel_Sizes(face_.get(), 0, em_pixels)) {
+      FT_Done_Size(size);
+      if (size_) FT_Activate_Size(size_->size);
+      return false;
+    }
+    if (sizes_.size() == kSizes) {  // the oldest goes
+      FT_Done_Size(sizes_.front().size);
+      sizes_.erase(sizes_.begin());
+    }
+    sizes_.push_back(Measure(em_pixels, size));
+    size_ = &sizes_.back();
     return true;
   }
 
-  // Copies the glyph's ink onto the canvas with its top-left pixel at (left, top), and
-  // finds where all of its ink lies, on the canvas or not.
-  static void Blit(const FT_Bitmap& bitmap, int64_t left, int64_t top, MonoCanvas* canvas,
-                   InkBox* ink) {
-    const int64_t rows = bitmap.rows, columns = bitmap.width;
-    int64_t first = columns, last = -1, top_row = rows, bottom_row = -1;
-    for (int64_t y = 0; y < rows; ++y) {
-      const uint8_t* row = Row(bitmap, y);
-      const bool on_canvas = top + y >= 0 && top + y < canvas->height;
-      if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {  // the usual case: whole bytes
-        if (on_canvas) canvas->InkRow(row, columns, left, uint32_t(top + y));
-        for (int64_t j = 0; j < (columns + 7) / 8; ++j) {
-          if (row[j] == 0) continue;
-          first = std::min<int64_t>(first, 8 * j + __builtin_clz(row[j]) - 24);
-          last = std::max<int64_t>(last, 8 * j + 7 - __builtin_ctz(row[j]));
-          top_row = std::min(top_row, y);
-          bottom_row = y;
-        }
-        continue;
-      }
-      for (int64_t x = 0; x < columns; ++x) {
-        if (!IsInk(bitmap, row, x)) continue;
-        if (on_canvas && left + x >= 0 && left + x < canvas->width) {
-          canvas->SetInk(uint32_t(left + x), uint32_t(top + y));
-        }
-        first = std::min(first, x);
-        last = std::max(last, x);
-        top_row = std::min(top_row, y);
-        bottom_row = y;
-      }
+  // The baseline lies the face's Windows ascent below the top, as on a screen canvas,
+  // unless that lies below the typographic ascender: then a face whose typographic ascender
+  // and descender span one em (the ideographic em box of CJK faces) puts its baseline at
+  // that ascender.
+  Size Measure(uint32_t em_pixels, FT_Size ft_size) const {
+    Size size;
+    size.em = em_pixels;
+    size.size = ft_size;
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face_.get(), FT_SFNT_OS2));
+    if (os2 && os2->version != 0xFFFF && face_->units_per_EM > 0) {
+      const int64_t upem = face_->units_per_EM;
+      const auto scale = [&](int64_t units) { return (2 * units * em_pixels + upem) / (2 * upem); };
+      size.ascent = scale(os2->usWinAscent);
+      size.typo_ascent = scale(os2->sTypoAscender);
+      size.em_box = os2->sTypoAscender > 0 && size.ascent > size.typo_ascent &&
+                    os2->sTypoAscender - os2->sTypoDescender == upem;
+    } else {
+      size.ascent = (face_->size->metrics.ascender + 32) >> 6;
     }
-    if (last >= 0) *ink = InkBox{left + first, top + top_row, left + last + 1, top + bottom_row + 1};
-  }
-
-  // Row y of a bitmap, the top row first whatever the sign of its pitch.
-  static const uint8_t* Row(const FT_Bitmap& bitmap, int64_t y) {
-    const int64_t pitch = bitmap.pitch;
-    return pitch >= 0 ? bitmap.buffer + y * pitch
-                      : bitmap.buffer + (int64_t{bitmap.rows} - 1 - y) * -pitch;
-  }
-
-  // The first and last bitmap rows that hold ink; false when none does.
-  static bool InkRows(const FT_Bitmap& bitmap, int64_t* first, int64_t* last) {
-    *first = -1;
-    for (int64_t y = 0; y < int64_t{bitmap.rows}; ++y) {
-      const uint8_t* row = Row(bitmap, y);
-      bool ink = false;
-      if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
-        for (int64_t j = 0; j < (int64_t{bitmap.width} + 7) / 8 && !ink; ++j) ink = row[j] != 0;
-      }
-      for (int64_t x = 0; x < int64_t{bitmap.width} && !ink; ++x) ink = IsInk(bitmap, row, x);
-      if (!ink) continue;
-      if (*first < 0) *first = y;
-      *last = y;
-    }
-    return *first >= 0;
+    return size;
   }
 
   static bool IsInk(const FT_Bitmap& bitmap, const uint8_t* row, int64_t x) {
     switch (bitmap.pixel_mode) {
-      case FT_PIXEL_MODE_MONO:
-        return (row[x / 8] << (x % 8)) & 0x80;
       case FT_PIXEL_MODE_GRAY:
         return row[x] * 2 >= bitmap.num_grays;
       case FT_PIXEL_MODE_BGRA:
@@ -248,18 +241,18 @@ class FreeTypeRasterizer : public FaceRasterizer {
     }
   }
 
+  // Sizes kept at once: the run's ems and a few smaller ones.
+  static constexpr size_t kSizes = 8;
+
   LibraryPtr library_;
   std::string font_;  // the font file's bytes, which the face reads from
   FacePtr face_;
   std::unique_ptr<FontEncoding> encoding_;  // null: the face maps Unicode
   int32_t last_code_ = -1;
   FT_UInt last_index_ = 0;
-  uint32_t em_pixels_ = 0;
-  int64_t ascent_ = 0;
-  int64_t typo_ascent_ = 0;
-  bool fit_ = false;     // glyphs move to fit the cell
-  bool em_box_ = false;  // the baseline is at the typographic ascender
-
+  std::vector<Size> sizes_;
+  Size* size_ = nullptr;  // the active one
+  std::vector<uint8_t> mono_;  // a grey or colour bitmap made 1-bit
 };
 
 // A name with a "/" in it, that names something that exists, or that ends in a font

@@ -57,11 +57,34 @@ struct MonoCanvas {
   }
 };
 
-/// Where a drawn glyph's ink lies on the canvas, inside it or not: columns left..right - 1
-/// and rows top..bottom - 1; empty when the glyph has no ink.
+/// Where a glyph's pixels lie in a cell: columns left..right - 1 and rows top..bottom - 1,
+/// inside the cell or not; empty when there are none.
 struct InkBox {
   int64_t left = 0, top = 0, right = 0, bottom = 0;
-  bool empty() const { return right <= left; }
+  bool empty() const { return right <= left || bottom <= top; }
+  int64_t width() const { return right - left; }
+  int64_t height() const { return bottom - top; }
+  /// True when this box lies within `outer` (an empty box lies anywhere).
+  bool Within(const InkBox& outer) const {
+    return empty() || (left >= outer.left && top >= outer.top && right <= outer.right &&
+                       bottom <= outer.bottom);
+  }
+};
+
+/// A glyph as a face renders it: 1-bit rows, the most significant bit leftmost, a set bit
+/// ink, with its top-left pixel placed in the cell by the face's baseline. Valid until the
+/// next Render.
+struct GlyphImage {
+  const uint8_t* bits = nullptr;  ///< the top row
+  int64_t pitch = 0;              ///< bytes from a row to the one below (may be negative)
+  int64_t columns = 0;
+  int64_t rows = 0;
+  int64_t left = 0;     ///< cell column of the image's first column
+  int64_t top = 0;      ///< cell row of the image's first row
+  int64_t advance = 0;  ///< the pen's advance, in 1/64 pixels
+  const uint8_t* row(int64_t y) const { return bits + y * pitch; }
+  /// The box of the image itself: the ink lies within it, not always up to its edges.
+  InkBox Box() const { return InkBox{left, top, left + columns, top + rows}; }
 };
 
 /// A size a bitmap face has: its em and the width of its average glyph, in pixels.
@@ -78,15 +101,13 @@ class FaceRasterizer {
   virtual bool HasSize(uint32_t em_pixels, std::vector<Strike>* strikes) = 0;
   /// True when the face has a glyph of its own for the character `code`.
   virtual bool HasGlyph(int32_t code) = 0;
-  /// Draws the character `code`, followed by a blank, in the face with an em of
-  /// `em_pixels`, its reference point at the canvas's top-left corner, on the white
-  /// `canvas`, for a cell of the canvas's top `cell_rows` rows; ink outside the canvas is
-  /// clipped, and *ink says where all of it lies.
-  /// Codes outside 1..0x10FFFF draw nothing. False, with *error set and nothing drawn,
-  /// when the face cannot draw the character at that size (a bitmap font without that
-  /// size, an em past what the face takes, a glyph that does not load).
-  virtual bool Draw(int32_t code, uint32_t em_pixels, uint32_t cell_rows, MonoCanvas* canvas,
-                    InkBox* ink, std::string* error) = 0;
+  /// Renders the character `code` with an em of `em_pixels` for a cell of `cell_rows` rows,
+  /// placed by the face's baseline; a code the face lacks renders its missing-glyph shape.
+  /// Codes outside 1..0x10FFFF give an empty image. False, with *error set and an empty
+  /// image, when the face cannot render the character at that size (a bitmap font without
+  /// that size, an em past what the face takes, a glyph that does not load).
+  virtual bool Render(int32_t code, uint32_t em_pixels, uint32_t cell_rows, GlyphImage* image,
+                      std::string* error) = 0;
 };
 
 }  // namespace karvex

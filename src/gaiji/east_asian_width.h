@@ -10,6 +10,12 @@ namespace karvex {
 /// kana, Hangul, full-width forms. Others (narrow, half-width, ambiguous, neutral) are not.
 bool IsWide(uint32_t code);
 
+enum class EastAsianWidthClass { kNarrow, kWide, kAmbiguous };
+/// W and F are wide, A ambiguous, Na, H and N narrow.
+inline EastAsianWidthClass EastAsianWidthOf(uint32_t code) {
+  return IsWide(code) ? EastAsianWidthClass::kWide : EastAsianWidthClass::kNarrow;
+}
+
 }  // namespace karvex
 
 #endif  // KARVEX_GAIJI_EAST_ASIAN_WIDTH_H_

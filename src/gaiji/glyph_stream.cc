@@ -19,13 +19,22 @@ void GlyphStream::Put(Glyph* glyph) {
   if (departure_.glyph == 0 && !IsEbCode(glyph->eb)) {
     departure_ = Departure{glyphs_, glyph->unicode, glyph->eb};
   }
-  if (glyph->cut()) cut_.push_back(uint32_t(glyph->unicode));
+  CountCuts(*glyph, uint32_t(glyph->unicode));
+  if (glyph->missing) missing_.push_back(uint32_t(glyph->unicode));
   for (GlyphOutput* output : outputs_) output->Put(*glyph);
 }
 
-void GlyphStream::Lack(uint32_t character, bool cut) {
+void GlyphStream::Lack(uint32_t character, const Glyph* cut) {
   lacking_.push_back(character);
-  if (cut) cut_.push_back(character);
+  if (cut) CountCuts(*cut, character);
+}
+
+void GlyphStream::CountCuts(const Glyph& glyph, uint32_t character) {
+  for (int i = 0; i < glyph.pictures; ++i) {
+    if (glyph.picture[i].cut == 0) continue;
+    cuts_[i].codes.push_back(character);
+    cuts_[i].edges |= glyph.picture[i].cut;
+  }
 }
 
 void GlyphStream::End() {

@@ -84,8 +84,9 @@ class GlyphStream {
   /// A character the source lacks (or draws cut) has a chance to come from elsewhere:
   /// true when `substitute` put a glyph in its place.
   bool Substitute(Glyph* glyph) { return substitute && substitute(glyph); }
-  /// A character of a code set that the run lacks; `cut` when its only glyph is cut.
-  void Lack(uint32_t character, bool cut);
+  /// A character of a code set that the run lacks; `cut` is its only glyph, which a cell
+  /// cut, or null.
+  void Lack(uint32_t character, const Glyph* cut);
   void End();
   /// True once an output failed for good: the sources stop.
   bool failed() const;
@@ -98,12 +99,23 @@ class GlyphStream {
     int32_t eb = 0;
   };
 
+  /// The glyphs whose picture `i` a cell cut, and at which edges (CutEdge bits).
+  struct Cuts {
+    std::vector<uint32_t> codes;
+    uint8_t edges = 0;
+  };
+
   /// The run's cell, once known.
   const CellSize& cell() const { return cell_; }
   const std::vector<uint32_t>& lacking() const { return lacking_; }
-  /// The characters the run wrote cut or lacked because the cell cuts them.
-  const std::vector<uint32_t>& cut() const { return cut_; }
+  /// The characters the run wrote cut or lacked because a cell cuts them, by picture.
+  const Cuts& cuts(int picture) const { return cuts_[picture]; }
+  /// The codes written as a face's missing-glyph box.
+  const std::vector<uint32_t>& missing() const { return missing_; }
   const Departure& departure() const { return departure_; }
+  /// A cell of the font's own size that would hold every glyph the run cut (0 x 0: none).
+  const CellSize& roomier() const { return roomier_; }
+  void set_roomier(CellSize cell) { roomier_ = cell; }
 
   /// Draws a character from elsewhere (the fallback faces), putting the glyph itself.
   std::function<bool(Glyph*)> substitute;
@@ -115,8 +127,12 @@ class GlyphStream {
   CellSize cell_{0, 0};
   int64_t glyphs_ = 0;
   std::vector<uint32_t> lacking_;
-  std::vector<uint32_t> cut_;
+  Cuts cuts_[kMaxPictures];
+  std::vector<uint32_t> missing_;
   Departure departure_;
+  CellSize roomier_{0, 0};
+
+  void CountCuts(const Glyph& glyph, uint32_t character);
 };
 
 /// True for the codes an EB book can hold: high byte A1..FE, low byte 21..7E.

@@ -1,5 +1,6 @@
 #include "readers/hex_reader.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "gaiji/numbers.h"
@@ -14,6 +15,8 @@ namespace {
 struct HexState {
   int32_t code = 0;            // a line whose code has no digit keeps the previous code
   uint32_t last_byte = 0;      // a bitmap pair without a digit repeats the last byte read
+  int64_t last_ink = -1;       // the last pixel with ink of the glyphs written, cell or not
+  bool cut = false;            // a glyph written lost ink past the cell's last pixel
 };
 
 // Lines of nothing but blanks, tabs, line ends and colons carry no glyph.
@@ -22,14 +25,18 @@ bool IsBlankLine(std::string_view line) {
 }
 
 // Decodes the bitmap text as one bit stream over the cell's pixels in row-major order,
-// with no padding at row ends.
-void FillCell(std::string_view bitmap, GlyphCell* cell, uint32_t* last_byte) {
+// with no padding at row ends. Returns the index of the last pixel with ink, in the cell or
+// past it (-1: none).
+int64_t FillCell(std::string_view bitmap, GlyphCell* cell, uint32_t* last_byte) {
   size_t pairs = bitmap.size() / 2;  // an odd last character is ignored
+  int64_t last_ink = -1;
   for (size_t i = 0; i < pairs; ++i) {
     // The pair is read from its position on, so leading blanks are skipped past it.
     ScanHexPair(bitmap.substr(2 * i), last_byte);
     cell->PlaceByte(int64_t(i) * 8, *last_byte);
+    if (*last_byte & 0xFF) last_ink = int64_t(i) * 8 + 7 - __builtin_ctz(*last_byte & 0xFF);
   }
+  return last_ink;
 }
 
 void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
@@ -46,14 +53,19 @@ void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
     bitmap = bitmap.substr(0, end);
   }
   cell->ClearGlyph();
-  FillCell(bitmap, cell, &state->last_byte);
+  const int64_t last_ink = FillCell(bitmap, cell, &state->last_byte);
+  if (wanted->active() && !wanted->Wants(state->code)) return;
+  // Bits past the cell's last pixel are ink the cell cuts off at its bottom.
+  const uint8_t cut = last_ink >= cell->area() ? kCutBottom : 0;
+  state->last_ink = std::max(state->last_ink, last_ink);
+  state->cut |= cut != 0;
   if (wanted->active()) {  // written in the order of the characters, at the end
-    wanted->Keep(state->code, *cell);
+    wanted->Keep(state->code, *cell, cut);
     return;
   }
   Glyph glyph;
   glyph.code = glyph.unicode = glyph.map_unicode = state->code;
-  glyph.picture[0] = {cell->pixels.get(), cell->width, cell->height};
+  glyph.picture[0] = {cell->pixels.get(), cell->width, cell->height, cut};
   stream->Put(&glyph);
 }
 
@@ -89,6 +101,12 @@ bool ReadHex(std::string_view text, const ReadOptions& options, GlyphStream* str
   WantedGlyphs wanted(options.wanted);
   while (!stream->failed() && lines.Next(&line)) {
     if (!IsBlankLine(line)) ReadGlyphLine(line, &cell, &state, &wanted, stream);
+  }
+  // A cell forced smaller than the file's own may cut glyphs that the file's cell holds.
+  const CellSize own = SizeClass(nominal, nominal, 0, 0);
+  if (state.cut && (own.width != size.width || own.height != size.height) &&
+      state.last_ink < int64_t{own.width} * own.height) {
+    stream->set_roomier(own);
   }
   if (wanted.active()) wanted.Write(stream, false);
   stream->End();

@@ -25,6 +25,8 @@ class LineCursor {
     ++number_;
     return true;
   }
+  /// The text after the line last returned.
+  std::string_view rest() const { return rest_; }
   /// 1-based number of the line last returned.
   int64_t number() const { return number_; }
 
