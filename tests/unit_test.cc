@@ -9,6 +9,7 @@
 
 #include "driver/code_set.h"
 #include "driver/options.h"
+#include "face/face_source.h"
 #include "gaiji/east_asian_width.h"
 #include "gaiji/glyph_cell.h"
 #include "gaiji/output_stream.h"
@@ -156,6 +157,72 @@ TEST(OptionsTest, EveryFieldOfTheCommandLine) {
       {"f -- x", "error --: unknown option"},
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c[0]), c[1]) << c[0];
+}
+
+// A face whose glyph is a box of ink, its sides and place given at an em of 16 and scaled
+// to the em asked for; it has no size below `smallest`.
+struct BoxFace : FaceRasterizer {
+  int64_t left, top, width, height;
+  uint32_t smallest = 1;
+  std::vector<uint8_t> bits;
+  bool HasSize(uint32_t em, std::vector<Strike>*) override { return em >= smallest; }
+  bool HasGlyph(int32_t) override { return true; }
+  bool Render(int32_t, uint32_t em, uint32_t, GlyphImage* image, std::string*) override {
+    if (em < smallest) return false;
+    const auto scale = [em](int64_t v) { return v * em / 16; };
+    const int64_t w = scale(width), h = scale(height), stride = (w + 7) / 8;
+    bits.assign(size_t(stride * h), 0);
+    for (int64_t y = 0; y < h; ++y) {
+      for (int64_t x = 0; x < w; ++x) bits[size_t(y * stride + x / 8)] |= uint8_t(0x80 >> x % 8);
+    }
+    *image = GlyphImage{bits.data(), stride, w, h, scale(left), scale(top), 0};
+    return true;
+  }
+};
+
+TEST(FaceDrawingTest, GlyphsMoveIntoTheCellOrShrinkToFit) {
+  // glyph box at em 16 (left, top, width, height), the face's smallest size, the cell and
+  // -b: the ink's box in the picture, the cut edges, the em drawn at
+  struct Case {
+    int64_t left, top, width, height;
+    uint32_t smallest, columns, rows, offset;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {2, 3, 8, 10, 1, 16, 16, 0, "2,3 8x10 cut 0 at em"},
+      {-3, 3, 8, 10, 1, 16, 16, 0, "0,3 8x10 cut 0 at em"},       // left of the origin
+      {12, -2, 8, 10, 1, 16, 16, 0, "8,0 8x10 cut 0 at em"},      // right and above
+      {2, 10, 8, 10, 1, 16, 16, 0, "2,6 8x10 cut 0 at em"},       // below
+      {0, 0, 16, 18, 1, 16, 16, 0, "0,0 15x16 cut 0 smaller"},    // 18 rows: em 15 is the largest
+      {0, 0, 16, 18, 16, 16, 16, 0, "0,0 16x16 cut 2 at em"},     // no smaller size: cut below
+      {-2, 0, 4, 4, 1, 16, 16, 4, "none cut 1 at em"},            // -b=4 shows rows 4 on
+      {0, 0, 12, 12, 1, 8, 16, 0, "0,0 8x8 cut 0 smaller"},       // a full-width box at half width
+  };
+  for (const Case& c : cases) {
+    BoxFace face;
+    face.left = c.left, face.top = c.top, face.width = c.width, face.height = c.height;
+    face.smallest = c.smallest;
+    FaceView view = FaceTextDump(c.columns, c.rows, c.offset);
+    FaceDrawing drawing;
+    std::string error;
+    ASSERT_TRUE(drawing.Draw(&face, 0x41, view, &error));
+    const Bitmap picture = drawing.picture();
+    int64_t x0 = 99, y0 = 99, x1 = -1, y1 = -1;
+    for (int64_t y = 0; y < picture.height; ++y) {
+      for (int64_t x = 0; x < picture.width; ++x) {
+        if (!picture.pixels[y * picture.width + x]) continue;
+        x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+      }
+    }
+    std::ostringstream got;
+    if (x1 < 0) {
+      got << "none";
+    } else {
+      got << x0 << "," << y0 << " " << x1 - x0 + 1 << "x" << y1 - y0 + 1;
+    }
+    got << " cut " << int(picture.cut) << (drawing.whole_at_em() || picture.cut ? " at em" : " smaller");
+    EXPECT_EQ(got.str(), c.expected) << c.left << "," << c.top << " " << c.width << "x" << c.height;
+  }
 }
 
 }  // namespace
