@@ -137,10 +137,19 @@ int FaceLayout::Views(bool full, FaceView* views) const {
   }
   int count = 0;
   for (int32_t height : heights) {
-    const CellSize cell = FreePwingCell(full, height);
-    views[count++] = FaceTextDump(uint32_t(cell.width), uint32_t(cell.height), row_offset);
+    const CellSize cell = Cell(full, height);
+    // An EPUB picture is larger than a text dump's canvas: it is the canvas.
+    views[count++] = epub ? FaceView{uint32_t(cell.width), uint32_t(cell.height),
+                                     uint32_t(cell.height), 0, uint32_t(cell.width),
+                                     uint32_t(cell.height), uint32_t(cell.height)}
+                          : FaceTextDump(uint32_t(cell.width), uint32_t(cell.height), row_offset);
   }
   return count;
+}
+
+CellSize FaceLayout::Cell(bool full, int32_t height) const {
+  if (epub) return CellSize{full ? height : height / 2, height};
+  return FreePwingCell(full, height);
 }
 
 std::vector<uint32_t> FaceLayout::Ems() const {

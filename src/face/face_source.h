@@ -57,12 +57,16 @@ class FaceDrawing {
 };
 
 /// The views a face run draws each character in: the run's one view or, for a FreePWING
-/// book, one text dump per height in FreePWING's cell of the character's width.
+/// book, one text dump per height in FreePWING's cell of the character's width, or for an
+/// EPUB book one picture N pixels high, N or N/2 wide.
 struct FaceLayout {
   FaceView view;                 ///< the one view, when there are no heights
-  std::vector<int32_t> heights;  ///< FreePWING's heights, 16 first
+  std::vector<int32_t> heights;  ///< FreePWING's heights, 16 first, or the EPUB picture's
+  bool epub = false;             ///< the height is an EPUB picture's
   int width = 0;                 ///< with heights: 1 half, 2 full, 0 by character
   uint32_t row_offset = 0;
+  /// The cell of a height for a character of width `full`.
+  CellSize Cell(bool full, int32_t height) const;
   /// The views of a character of width `full` (half when false), at most kMaxPictures;
   /// returns how many. Without heights, the one view whatever the width.
   int Views(bool full, FaceView* views) const;
