@@ -82,8 +82,8 @@ bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failu
     failure->Set(options.missing_from, "unknown character set");
     return false;
   }
-  // Text in NFC has most marks joined to the letter before them: many marks may mean it is
-  // in another form, which costs gaiji that NFC would not need.
+  // Text in NFC has most marks joined to the letter before them: marks may mean the text
+  // is in another form, which costs gaiji that NFC would not need.
   std::vector<uint32_t> marks;
   for (uint32_t code : set->codes) {
     if (!options.codes_file.empty() && IsCombiningMark(code)) marks.push_back(code);
