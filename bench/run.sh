@@ -127,6 +127,7 @@ checksum_bmp bmp "DejaVu Sans" 0 FFFF -o=bmp
 checksum_bmp bmp-24 IPAGothic 3000 33FF -o=bmp -x=24 -y=30
 checksum_bmp bmp-odd "DejaVu Sans" 20 7F -o=bmp -x=12 -y=40
 checksum codes Unifont --fallback="$packed" --codes="$text" --missing-from=SHIFT_JIS -m=codes.map
+checksum codes-jis Unifont --fallback="$packed" --codes="$text" --missing-from=JISX0208 -m=codes-jis.map
 checksum_bmp freepwing Unifont --fallback="$packed,DejaVu Sans" --codes="$text" --freepwing=gaiji
 checksum proof Unifont 0 FFFF --proof="$out/proof.png"
 checksum pcf "$pcf" 0 FFFF

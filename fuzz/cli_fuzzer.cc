@@ -1,7 +1,8 @@
 // The whole command line against in-memory sources and a fake face. Input: flags u8, the
 // arguments separated by LF up to the first NUL, then what every source file reads as.
 // Flags: bit 0 standard output fails, bit 1 the map file cannot be made, bit 2 map writes
-// fail, bit 3 BMP files cannot be made, bit 4 BMP writes fail, bit 6 sources cannot be read.
+// fail, bit 3 BMP files cannot be made, bit 4 BMP writes fail, bit 5 texts come in pieces
+// of 1 to 4 bytes, bit 6 sources cannot be read.
 #include <strings.h>
 
 #include <cerrno>
@@ -72,6 +73,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     *text = contents;
     *error = "Is a directory";
     return !(flags & 64);
+  };
+  // Pieces of 1 to 4 bytes with bit 5, so that characters straddle them; whole otherwise.
+  io.read_pieces = [&](const std::string& name, const auto& take, std::string* error) {
+    std::string text;
+    if (!io.read_file(name, &text, error)) return false;
+    for (size_t at = 0, n; at < text.size(); at += n) {
+      n = flags & 32 ? 1 + at % 4 : text.size();
+      if (!take(std::string_view(text).substr(at, n))) break;
+    }
+    return true;
   };
   io.create_file = [&](const std::string& name) {
     const bool map = name == o.map_name, fail = flags & (map ? 2 : 8);

@@ -272,6 +272,21 @@ class RealFontsTest(unittest.TestCase):
             self.assertEqual((p.returncode, p.stdout),
                              (0, b'<fontData ebcode="A121" unicode="41">\n########\n</fontData>\n'))
 
+    def test_texts_in_bounded_memory(self):
+        # Under 200 MB of address space, 256 MB of text through a pipe gives what one copy
+        # of it gives, and an endless stream of NUL bytes ends at its first byte.
+        text = gzip.open("/usr/share/man/ja/man1/xz.1.gz").read()
+        limit = 200 << 20
+        args = [KARVEX, "Unifont", "--codes=-", "--missing-from=JISX0208", "-0=."]
+        results = [call(args, input=text * copies, preexec_fn=lambda: resource.setrlimit(
+            resource.RLIMIT_AS, (limit, limit))) for copies in (1, (256 << 20) // len(text) + 1)]
+        self.assertEqual(*[(p.returncode, p.stdout, p.stderr) for p in results])
+        self.assertIn(b"<fontData ", results[0].stdout)
+        p = call([KARVEX, "Unifont", "--codes=/dev/zero"],
+                 preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
+        self.assertEqual((p.returncode, p.stderr),
+                         (2, b"karvex: /dev/zero: line 1: not text (a NUL byte)\n"))
+
     def test_unreadable_font_file(self):
         # Root reads a mode-000 file, so root runs the tool as nobody, from a folder nobody
         # may enter.
@@ -297,12 +312,14 @@ class RealFontsTest(unittest.TestCase):
             return zip(chars, call(["iconv", "-c", "-t", charset], input="".join(
                 chr(c) + "\n" for c in chars).encode()).stdout.split(b"\n"))
         lacking = [c for c, line in encoded("SHIFT_JIS") if not line]
+        no_jis = [c for c, euc in encoded("EUC-JP") if len(euc) != 2 or euc[0] < 0xA1]
         whole = blocks(run("IPAGothic", "%X" % chars[0], "%X" % chars[-1], "-0=.", stderr=None),
                        "unicode")
         # One character of this page is outside glibc's SHIFT_JIS: the fullwidth tilde, where
         # Shift_JIS has the wave dash (another release of the page may differ).
         self.assertEqual(lacking, [0xFF5E])
-        for args, codes in (((), chars), (("--missing-from=SHIFT_JIS",), lacking)):
+        for args, codes in (((), chars), (("--missing-from=SHIFT_JIS",), lacking),
+                            (("--missing-from=JISX0208",), [c for c in no_jis if c > 0x7F])):
             p = call([KARVEX, "IPAGothic", "--codes=-", "-0=.", *args], input=text)
             self.assertEqual((p.returncode, blocks(p.stdout, "unicode")),
                              (0, {c: whole[c] for c in codes}))
@@ -310,7 +327,6 @@ class RealFontsTest(unittest.TestCase):
             for i in (0, len(codes) // 2, len(codes) - 1):
                 one = run("IPAGothic", "%X" % codes[i], "-0=.", "-e=" + ebs[i].decode())
                 self.assertTrue(one in p.stdout and one.startswith(b"<fontData "), codes[i])
-        no_jis = [c for c, euc in encoded("EUC-JP") if len(euc) != 2 or euc[0] < 0xA1]
         lacks = "lacks %d of the characters: %s ...\n" % (
             len(no_jis), " ".join("U+%04X" % c for c in no_jis[:10]))
         pictures = []

@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <random>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 #include "driver/code_set.h"
 #include "driver/options.h"
 #include "face/face_source.h"
+#include "gaiji/combining_marks.h"
 #include "gaiji/east_asian_width.h"
 #include "gaiji/glyph_cell.h"
 #include "gaiji/output_stream.h"
@@ -75,33 +77,53 @@ TEST(GlyphCellTest, SizeClassAndEbCodeRules) {
   for (const auto& s : steps) EXPECT_EQ(uint32_t(NextEbCode(int32_t(s[0]))), s[1]) << s[0];
 }
 
-TEST(EastAsianWidthTest, WideAndFullwidthCharacters) {
-  // The first and last of runs, the characters either side, and the unassigned defaults.
-  const std::pair<uint32_t, bool> cases[] = {
-      {0x10FF, false}, {0x1100, true}, {0x115F, true}, {0x1160, false}, {0xE9, false},
-      {0x283, false}, {0x3000, true}, {0x3042, true}, {0xFF01, true}, {0xFF61, false},
-      {0x9FFF, true}, {0x20000, true}, {0x3FFFD, true}, {0x3FFFE, false}, {0x10FFFF, false}};
-  for (const auto& [code, wide] : cases) EXPECT_EQ(IsWide(code), wide) << std::hex << code;
+TEST(UnicodeTablesTest, WidthClassesAndCombiningMarks) {
+  // The first and last of runs, the characters either side, and the unassigned defaults:
+  // the East Asian Width class (Narrow, Wide, Ambiguous) and whether a combining mark.
+  const std::tuple<uint32_t, char, bool> cases[] = {
+      {0x10FF, 'N', 0},  {0x1100, 'W', 0},  {0x115F, 'W', 0},   {0x1160, 'N', 0},
+      {0xA0, 'N', 0},    {0xA1, 'A', 0},    {0xA2, 'N', 0},     {0xE9, 'A', 0},
+      {0x283, 'N', 0},   {0x2FF, 'N', 0},   {0x300, 'A', 1},    {0x36F, 'A', 1},
+      {0x370, 'N', 0},   {0x44F, 'A', 0},   {0x450, 'N', 0},    {0xE30, 'N', 0},
+      {0xE31, 'N', 1},   {0xE32, 'N', 0},   {0x3000, 'W', 0},   {0x3098, 'N', 0},
+      {0x3099, 'W', 1},  {0x309A, 'W', 1},  {0x309B, 'W', 0},   {0x3247, 'W', 0},
+      {0x3248, 'A', 0},  {0x324F, 'A', 0},  {0x3250, 'W', 0},   {0x9FFF, 'W', 0},
+      {0xF8FF, 'A', 0},  {0xF900, 'W', 0},  {0xFE0F, 'A', 1},   {0xFE10, 'W', 0},
+      {0xFF01, 'W', 0},  {0xFF61, 'N', 0},  {0x20000, 'W', 0},  {0x3FFFD, 'W', 0},
+      {0x3FFFE, 'N', 0}, {0xE0100, 'A', 1}, {0xE01EF, 'A', 1},  {0xE01F0, 'N', 0},
+      {0x10FFFD, 'A', 0}, {0x10FFFE, 'N', 0}, {0x10FFFF, 'N', 0}};
+  for (const auto& [code, width, mark] : cases) {
+    EXPECT_EQ("NWA"[int(EastAsianWidthOf(code))], width) << std::hex << code;
+    EXPECT_EQ(IsWide(code), width == 'W') << std::hex << code;
+    EXPECT_EQ(IsCombiningMark(code), mark) << std::hex << code;
+  }
 }
 
-TEST(CodeSetTest, WellFormedUtf8Only) {
-  // text: the codes, or the line of the first byte that is not well-formed UTF-8
+TEST(CodeSetTest, TextInPiecesOfAnySize) {
+  // text: the codes, or the fault and its line; the same whatever the pieces it comes in
+  const std::string long_line(TextCodes::kLongestLine, 'a'), longer = long_line + "a";
+  const std::string over = "line 2: not text (a line over 1 MiB)", bad = "line 1: not UTF-8";
   const std::pair<std::string, std::string> cases[] = {
       {"b\ta\r\nb\xEF\xBB\xBF\x7F", "61 62 7F"}, {"\xF0\x9F\x98\x80\xC3\xA9", "E9 1F600"},
-      {"\xC0\x80", "line 1"}, {"\xE0\x9F\xBF", "line 1"}, {"\n\xED\xA0\x80", "line 2"},
-      {"\xF4\x90\x80\x80", "line 1"}, {"\xE3\x81", "line 1"}, {"\xF8\x88\x80\x80\x80", "line 1"},
-      {"\xED\xBF\xBF", "line 1"}, {"\xF0\x8F\xBF\xBF", "line 1"}, {"\xEE\x80\x80", "E000"},
+      {"\xC0\x80", bad}, {"\xE0\x9F\xBF", bad}, {"\n\xED\xA0\x80", "line 2: not UTF-8"},
+      {"\xF4\x90\x80\x80", bad}, {"\xE3\x81", bad}, {"\xF8\x88\x80\x80\x80", bad},
+      {"\xED\xBF\xBF", bad}, {"\xF0\x8F\xBF\xBF", bad}, {"\xEE\x80\x80", "E000"},
+      {"\xE3\x81\n\x82", bad}, {std::string("a\n\nb\0c", 6), "line 3: not text (a NUL byte)"},
+      {long_line + "\nb", "61 62"}, {"\n" + longer, over}, {"\n" + longer + "\n", over},
   };
   for (const auto& [text, expected] : cases) {
-    std::vector<uint32_t> codes;
-    std::string error, got;
-    if (!CodeSetOfText(text, &codes, &error)) got = error.substr(0, error.find(':'));
-    for (uint32_t code : codes) {
-      char text[16];
-      std::snprintf(text, sizeof text, &" %X"[got.empty()], code);
-      got += text;
+    for (size_t piece : {size_t{1}, size_t{2}, size_t{3}, text.size()}) {
+      TextCodes codes;
+      for (size_t at = 0; at < text.size() && codes.Take(text.substr(at, piece));) at += piece;
+      std::vector<uint32_t> got;
+      std::string listed = codes.Finish(&got) ? "" : codes.error();
+      for (uint32_t code : got) {
+        char text[16];
+        std::snprintf(text, sizeof text, &" %X"[listed.empty()], code);
+        listed += text;
+      }
+      EXPECT_EQ(listed, expected) << text.substr(0, 16) << " in pieces of " << piece;
     }
-    EXPECT_EQ(got, expected) << text;
   }
 }
 

@@ -1,5 +1,7 @@
 #include "driver/code_set.h"
 
+#include <strings.h>
+
 #include <algorithm>
 
 #include "gaiji/charset.h"
@@ -10,61 +12,121 @@ namespace {
 
 constexpr uint32_t kCodeCount = 0x110000;
 
-// The length of the UTF-8 sequence at text[at] and its code point, or 0 when the bytes are
-// not well-formed UTF-8 (overlong forms, surrogates and codes past 10FFFF included).
-size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* code) {
-  const uint8_t lead = uint8_t(text[at]);
-  const size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3
-                        : lead < 0xF5 ? 4 : 0;
-  if (length == 0 || text.size() - at < length) return 0;
-  uint32_t value = length == 1 ? lead : lead & (0x7F >> length);
+// Lists of characters on standard error name this many.
+constexpr size_t kNamed = 10;
+
+// The length of the UTF-8 sequence a byte leads, or 0 for a byte that leads none.
+size_t SequenceLength(uint8_t lead) {
+  return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+}
+
+// The code point of the `length` bytes at `bytes`, or false when they are not well-formed
+// UTF-8 (overlong forms, surrogates and codes past 10FFFF included).
+bool DecodeUtf8(const uint8_t* bytes, size_t length, uint32_t* code) {
+  uint32_t value = bytes[0] & (0x7F >> length);
   for (size_t i = 1; i < length; ++i) {
-    const uint8_t next = uint8_t(text[at + i]);
-    if ((next & 0xC0) != 0x80) return 0;
-    value = value << 6 | (next & 0x3F);
+    if ((bytes[i] & 0xC0) != 0x80) return false;
+    value = value << 6 | (bytes[i] & 0x3F);
   }
   if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) ||
       (value >= 0xD800 && value < 0xE000) || value >= kCodeCount) {
-    return 0;
+    return false;
   }
   *code = value;
-  return length;
+  return true;
 }
 
 }  // namespace
 
-bool CodeSetOfText(std::string_view text, std::vector<uint32_t>* codes, std::string* error) {
-  std::vector<uint64_t> seen(kCodeCount / 64);  // a bit per code
-  int64_t line = 1;
-  for (size_t at = 0, length; at < text.size(); at += length) {
+TextCodes::TextCodes() : seen_(kCodeCount) {}
+
+bool TextCodes::Fail(const char* reason) {
+  error_ = "line " + std::to_string(line_) + ": " + reason;
+  return false;
+}
+
+bool TextCodes::Take(std::string_view piece) {
+  if (!error_.empty()) return false;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(piece.data());
+  const int64_t size = int64_t(piece.size());
+  int64_t at = 0;
+  if (pending_size_ > 0) {  // the rest of a character the last piece ended inside
+    const size_t n = std::min(pending_length_ - pending_size_, size_t(size));
+    std::copy(bytes, bytes + n, pending_ + pending_size_);
+    pending_size_ += n;
+    at = int64_t(n);
+    if (pending_size_ < pending_length_) return true;
     uint32_t code;
-    if (static_cast<uint8_t>(text[at]) < 0x80) {  // most of a text, by far
-      code = static_cast<uint8_t>(text[at]);
-      length = 1;
-    } else if ((length = DecodeUtf8(text, at, &code)) == 0) {
-      *error = "line " + std::to_string(line) + ": not UTF-8";
-      return false;
-    }
-    line += code == '\n';
-    if (code >= 0x20 && code != 0xFEFF) seen[code / 64] |= uint64_t{1} << (code % 64);
+    if (!DecodeUtf8(pending_, pending_length_, &code)) return Fail("not UTF-8");
+    seen_[code] = 1;
+    pending_size_ = 0;
   }
-  codes->clear();
-  for (uint32_t word = 0; word < seen.size(); ++word) {
-    for (uint64_t bits = seen[word]; bits != 0; bits &= bits - 1) {
-      codes->push_back(word * 64 + uint32_t(__builtin_ctzll(bits)));
+  while (at < size) {
+    const uint8_t byte = bytes[at];
+    if (byte < 0x80) {  // most of a text, by far
+      seen_[byte] = 1;
+      if (byte <= '\n') {
+        if (byte == 0) return Fail("not text (a NUL byte)");
+        if (byte == '\n') {
+          if (at - line_start_ > kLongestLine) return Fail("not text (a line over 1 MiB)");
+          ++line_;
+          line_start_ = at + 1;
+        }
+      }
+      ++at;
+      continue;
     }
+    const size_t length = SequenceLength(byte);
+    uint32_t code;
+    if (length == 0) return Fail("not UTF-8");
+    if (size - at < int64_t(length)) {  // the next piece holds the rest
+      pending_size_ = size_t(size - at);
+      pending_length_ = length;
+      std::copy(bytes + at, bytes + size, pending_);
+      break;
+    }
+    if (!DecodeUtf8(bytes + at, length, &code)) return Fail("not UTF-8");
+    seen_[code] = 1;
+    at += int64_t(length);
+  }
+  if (size - line_start_ > kLongestLine) return Fail("not text (a line over 1 MiB)");
+  line_start_ -= size;
+  return true;
+}
+
+bool TextCodes::Finish(std::vector<uint32_t>* codes) {
+  if (!error_.empty()) return false;
+  if (pending_size_ > 0) return Fail("not UTF-8");
+  codes->clear();
+  for (uint32_t code = 0x20; code < kCodeCount; ++code) {
+    if (seen_[code] && code != 0xFEFF) codes->push_back(code);
   }
   return true;
 }
 
 bool KeepMissingFrom(const std::string& charset, std::vector<uint32_t>* codes) {
+  const bool jis = strcasecmp(charset.c_str(), "JISX0208") == 0;
   CharsetConverter converter;
-  if (!converter.Open(charset)) return false;
+  if (!converter.Open(jis ? "EUC-JP" : charset)) return false;
   std::string bytes;
-  codes->erase(std::remove_if(codes->begin(), codes->end(),
-                              [&](uint32_t code) { return converter.Convert(code, &bytes); }),
-               codes->end());
+  const auto in_set = [&](uint32_t code) {
+    if (!jis) return converter.Convert(code, &bytes);
+    return code < 0x80 || (converter.Convert(code, &bytes) && bytes.size() == 2 &&
+                           uint8_t(bytes[0]) >= 0xA1 && uint8_t(bytes[1]) >= 0xA1);
+  };
+  codes->erase(std::remove_if(codes->begin(), codes->end(), in_set), codes->end());
   return true;
+}
+
+std::string Characters(std::vector<uint32_t> codes, const char* what) {
+  std::sort(codes.begin(), codes.end());
+  std::string text = std::to_string(codes.size()) + what;
+  for (size_t i = 0; i < codes.size() && i < kNamed; ++i) {
+    char code[16];
+    std::snprintf(code, sizeof code, " U+%04X", codes[i]);
+    text += code;
+  }
+  return codes.size() > kNamed ? text + " ..." : text;
 }
 
 }  // namespace karvex

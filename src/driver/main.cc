@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   karvex::RunIo io;
   io.out = &out;
   io.read_file = karvex::ReadWholeFile;
+  io.read_pieces = karvex::ReadInPieces;
   io.create_file = [](const std::string& name) { return std::fopen(name.c_str(), "wb"); };
   io.open_file = karvex::OpenWithoutEmptying;
   io.remove_file = [](const std::string& name) { ::unlink(name.c_str()); };

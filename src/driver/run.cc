@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/code_set.h"
 #include "driver/fallback_faces.h"
 #include "driver/output_plan.h"
 #include "driver/pending_file.h"
@@ -18,21 +19,6 @@
 namespace karvex {
 
 namespace {
-
-// Lists of characters on standard error name this many.
-constexpr size_t kNamed = 10;
-
-// "N of the characters: U+XXXX ..." for a list, the first ten named in ascending order.
-std::string Characters(std::vector<uint32_t> codes, const char* what) {
-  std::sort(codes.begin(), codes.end());
-  std::string text = std::to_string(codes.size()) + what;
-  for (size_t i = 0; i < codes.size() && i < kNamed; ++i) {
-    char code[16];
-    std::snprintf(code, sizeof code, " U+%04X", codes[i]);
-    text += code;
-  }
-  return codes.size() > kNamed ? text + " ..." : text;
-}
 
 // "at the top", "at the top and bottom", "at the top, left and right": the edges past which
 // a cell cut ink.

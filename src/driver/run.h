@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "driver/options.h"
 #include "face/rasterizer.h"
@@ -23,6 +24,12 @@ struct RunIo {
   /// Reads a whole source file; false with *error set to the reason.
   std::function<bool(const std::string& name, std::string* contents, std::string* error)>
       read_file;
+  /// Reads a file a piece at a time, handing the pieces in order to `take` until the end
+  /// or until `take` returns false; false with *error set to the reason only when the file
+  /// cannot be opened or read. For texts of any length (--codes).
+  std::function<bool(const std::string& name, const std::function<bool(std::string_view)>& take,
+                     std::string* error)>
+      read_pieces;
   /// Creates or truncates a file for writing; null with errno set on failure.
   std::function<FILE*(const std::string& name)> create_file;
   /// Opens a file for writing without emptying it; null with errno set on failure, and

@@ -4,6 +4,7 @@
 
 #include "driver/code_set.h"
 #include "gaiji/charset.h"
+#include "gaiji/combining_marks.h"
 #include "readers/bdf_reader.h"
 #include "readers/hex_reader.h"
 
@@ -63,10 +64,12 @@ bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failu
   const bool input = options.codes_file == "-";
   const std::string name = input ? "standard input" : options.codes_file;
   if (!options.codes_file.empty()) {
-    std::string text, error;
-    if (!io.read_file(input ? "/dev/stdin" : options.codes_file, &text, &error) ||
-        !CodeSetOfText(text, &set->codes, &error)) {
-      failure->Set(name, error);
+    TextCodes text;
+    std::string error;
+    const auto take = [&text](std::string_view piece) { return text.Take(piece); };
+    if (!io.read_pieces(input ? "/dev/stdin" : options.codes_file, take, &error) ||
+        !text.Finish(&set->codes)) {
+      failure->Set(name, error.empty() ? text.error() : error);
       return false;
     }
   } else {
@@ -78,6 +81,18 @@ bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failu
   if (!options.missing_from.empty() && !KeepMissingFrom(options.missing_from, &set->codes)) {
     failure->Set(options.missing_from, "unknown character set");
     return false;
+  }
+  // Text in NFC has most marks joined to the letter before them: marks may mean the text
+  // is in another form, which costs gaiji that NFC would not need.
+  std::vector<uint32_t> marks;
+  for (uint32_t code : set->codes) {
+    if (!options.codes_file.empty() && IsCombiningMark(code)) marks.push_back(code);
+  }
+  if (!marks.empty()) {
+    std::fprintf(io.diagnostics,
+                 "karvex: %s: combining marks get a gaiji each; NFC would join those it can to "
+                 "the letter before them: %s\n",
+                 name.c_str(), Characters(marks, " of the characters:").c_str());
   }
   if (set->codes.empty()) {  // not a fault: the book needs no gaiji
     std::fprintf(io.diagnostics, "karvex: %s: %s; nothing to write\n",

@@ -29,7 +29,8 @@ struct CodeSet {
 };
 
 /// Reads the characters of --codes, or takes the codes of the range that are characters,
-/// and keeps those --missing-from names a set without; false with *failure set.
+/// and keeps those --missing-from names a set without; false with *failure set. Combining
+/// marks kept from a text are named on io.diagnostics.
 bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failure* failure);
 
 /// What a .hex or BDF source gives, learnt by reading it once without writing anything: its

@@ -1,4 +1,4 @@
-// Which characters take a full-width cell in East Asian text.
+// The width a character takes in East Asian text, by its East Asian Width.
 #ifndef KARVEX_GAIJI_EAST_ASIAN_WIDTH_H_
 #define KARVEX_GAIJI_EAST_ASIAN_WIDTH_H_
 
@@ -6,15 +6,15 @@
 
 namespace karvex {
 
-/// True for the characters whose East Asian Width is W (wide) or F (fullwidth): kanji,
-/// kana, Hangul, full-width forms. Others (narrow, half-width, ambiguous, neutral) are not.
-bool IsWide(uint32_t code);
-
+/// Wide: East Asian Width W (wide) or F (fullwidth): kanji, kana, Hangul, full-width forms.
+/// Ambiguous: A, wide in East Asian faces and narrow elsewhere (Greek, Cyrillic, ①, ○).
+/// Narrow: all others, Na (narrow), H (half-width) and N (neutral).
 enum class EastAsianWidthClass { kNarrow, kWide, kAmbiguous };
-/// W and F are wide, A ambiguous, Na, H and N narrow.
-inline EastAsianWidthClass EastAsianWidthOf(uint32_t code) {
-  return IsWide(code) ? EastAsianWidthClass::kWide : EastAsianWidthClass::kNarrow;
-}
+
+EastAsianWidthClass EastAsianWidthOf(uint32_t code);
+
+/// True for the characters whose East Asian Width is W or F.
+bool IsWide(uint32_t code);
 
 }  // namespace karvex
 
