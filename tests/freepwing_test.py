@@ -14,10 +14,9 @@ WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
 os.makedirs(WORK, exist_ok=True)
 MISC = "/usr/share/fonts/X11/misc/"
 HEIGHTS = (16, 24, 30, 48)
-CELLS = {(False, 16): (8, 16), (False, 24): (12, 24), (False, 30): (16, 30), (False, 48): (24, 48),
+# FreePWING's cells, which karvex draws in.
+CELLS = {(False, 16): (8, 16), (False, 24): (16, 24), (False, 30): (16, 30), (False, 48): (24, 48),
          (True, 16): (16, 16), (True, 24): (24, 24), (True, 30): (32, 30), (True, 48): (48, 48)}
-# FreePWING's cells, which the XBM files fill with background past karvex's cell.
-FREEPWING = {(False, 24): (16, 24)}
 
 # A parser that writes each gaiji of the lists once, in one entry.
 PARSER = r"""use FreePWING::FPWUtils::FPWParser;
@@ -59,9 +58,7 @@ def dumps(source, text, cwd, full, height):
     rows = {}
     for block in p.stdout.decode().split("</fontData>\n")[:-1]:
         opening, *lines, _ = block.split("\n")
-        fw, fh = FREEPWING.get((full, height), (w, h))
-        rows[int(opening.split('unicode="')[1].split('"')[0], 16)] = [
-            line.ljust(fw, ".") for line in lines] + ["." * fw] * (fh - h)
+        rows[int(opening.split('unicode="')[1].split('"')[0], 16)] = lines
     return rows
 
 
@@ -124,12 +121,15 @@ class FreePwingBookTest(unittest.TestCase):
                     self.assertEqual(glyphs[full, height, eb], expected, (name, height))
 
     def test_a_face_in_both_widths_at_every_height(self):
-        # Kanji full width, Latin letters half width, U+20BB7 from the fallback face; each
-        # XBM padded to FreePWING's cell (a half-width glyph of 24 rows is 12 pixels wide).
-        text = "é髙鷗ʃ𠮷g"
+        # Kanji full width, Latin letters half width, U+20BB7 from the fallback face; the
+        # characters of ambiguous width take the width of the face's advance (① and the
+        # other symbols full, é and Å half).
+        text = "é髙鷗ʃ𠮷g①№℡—∥∮∟⊿☃♨❶Å"
         with tempfile.TemporaryDirectory(dir=WORK) as tmp:
             run([KARVEX, "IPAGothic", "--codes=-", "--freepwing=g", "--heights=16,24,30,48",
                  "--fallback=Noto Sans CJK JP"], tmp, text.encode())
+            half = [line.split()[0] for line in read(tmp + "/g/halfchar.txt").splitlines()]
+            self.assertEqual(half, ["u0067", "u00C5", "u00E9", "u0283"])
             self.check(tmp, HEIGHTS, [("IPAGothic", text)])
 
     def test_files_of_both_widths_added_up(self):
