@@ -1,6 +1,8 @@
 // What golden rows reach only at great length: number scanning against the C library, the
-// short paths against the plain rules, the size and EB code rules, every command-line field.
+// short paths against the plain rules, the size and EB code rules, every command-line field,
+// the proof sheet's label font and what no source draws yet.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cstdio>
 #include <random>
@@ -13,6 +15,7 @@
 #include "gaiji/glyph_cell.h"
 #include "gaiji/output_stream.h"
 #include "gaiji/numbers.h"
+#include "gaiji/proof_sheet.h"
 
 namespace karvex {
 namespace {
@@ -102,6 +105,72 @@ TEST(CodeSetTest, WellFormedUtf8Only) {
     }
     EXPECT_EQ(got, expected) << text;
   }
+}
+
+TEST(ProofSheetTest, HexDigitsOfTheLabelFontDifferInTwoPixelsOrMore) {
+  // A blank, which the font does not draw, stands for a digit it would lack.
+  const std::string chars = " 0123456789ABCDEF";
+  for (size_t a = 0; a < chars.size(); ++a) {
+    for (size_t b = a + 1; b < chars.size(); ++b) {
+      int differ = 0;
+      for (int32_t y = 0; y < kLabelFontHeight; ++y) {
+        for (int32_t x = 0; x < kLabelFontWidth; ++x) {
+          differ += LabelFontInk(chars[a], x, y) != LabelFontInk(chars[b], x, y);
+        }
+      }
+      EXPECT_GE(differ, 2) << chars[a] << " " << chars[b];
+    }
+  }
+}
+
+TEST(ProofSheetTest, AMissingGlyphBoxHasADashedFrame) {
+  // The same picture as a glyph and as a face's missing-glyph box: the frame of the box has
+  // gaps, and nothing else differs.
+  uint8_t pixels[8 * 8];
+  for (int i = 0; i < 64; ++i) pixels[i] = uint8_t(i % 3 == 0);
+  Glyph glyph;
+  glyph.picture[0] = {pixels, 8, 8};
+  FILE* file = std::tmpfile();
+  OutputStream out(file);
+  Failure failure;
+  const ProofLayout layout(8, 8, 2);
+  {
+    ProofSheet sheet(layout, &out, "p.png", &failure);
+    sheet.Put(glyph);
+    glyph.missing = true;
+    sheet.Put(glyph);
+    sheet.Finish({});
+  }
+  ASSERT_TRUE(out.Flush() && !failure.happened());
+  std::string png(size_t(std::ftell(file)), '\0');
+  std::rewind(file);
+  ASSERT_EQ(std::fread(&png[0], 1, png.size(), file), png.size());
+  std::fclose(file);
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+  image.format = PNG_FORMAT_GRAY;
+  std::vector<uint8_t> grey(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr));
+  const auto ink = [&](int cell, int32_t x, int32_t y) {
+    x += ProofLayout::kMargin + cell * layout.pitch_x();
+    return grey[size_t(ProofLayout::kMargin + y) * image.width + size_t(x)] == 0;
+  };
+  const int32_t side = 2 * 8 + 4;  // the frame around the doubled picture
+  int frame_ink[2] = {0, 0};
+  for (int cell = 0; cell < 2; ++cell) {
+    for (int32_t y = 0; y < side; ++y) {
+      for (int32_t x = 0; x < side; ++x) {
+        if (x == 0 || y == 0 || x == side - 1 || y == side - 1) {
+          frame_ink[cell] += ink(cell, x, y);
+        } else {
+          EXPECT_EQ(ink(cell, x, y), ink(0, x, y)) << x << "," << y;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(frame_ink[0], 4 * side - 4);
+  EXPECT_TRUE(frame_ink[1] >= 2 * side && frame_ink[1] < 4 * side - 4) << frame_ink[1];
 }
 
 // The fields a command line sets, those left at their defaults unnamed.

@@ -17,9 +17,9 @@ bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure)
 bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
                     const CodeSet* set, FreePwingBook* book, Failure* failure);
 
-/// The grid of a proof sheet: the largest picture of the run, and a cell per glyph or
-/// lacking character.
-ProofLayout LayoutProof(Source* source, const CodeSet* set);
+/// The grid of a proof sheet: the largest picture of the run (on a FreePWING book's sheet,
+/// room for a full-width picture of each height), and a cell per glyph or lacking character.
+ProofLayout LayoutProof(const RunOptions& options, Source* source, const CodeSet* set);
 
 }  // namespace karvex
 
