@@ -196,33 +196,52 @@ std::string Parse(const std::string& line) {
     out << (i == 0 ? " heights=" : ",") << o.heights[i];
   }
   for (const std::string& face : o.fallback) out << " fallback=" << face;
-  return out.str() + " n=" + std::to_string(o.positional_count);
+  out << " n=" << o.positional_count;
+  for (const std::string& note : o.notes) out << " [" << note << "]";
+  return out.str();
 }
 
 TEST(OptionsTest, EveryFieldOfTheCommandLine) {
   const char* cases[][2] = {
-      {"-h -x=8", "usage"}, {"f --help -?", "help"}, {"f 50 41 x", "f 50-41 0x0 b=0 n=4"},
-      {"f zz 41", "f 0-41 0x0 b=0 n=3"}, {"f 0x1FFFFFFFF -1", "f FFFFFFFF-FFFFFFFF 0x0 b=0 n=2"},
+      {"-h -x=8", "usage"}, {"f --help -?", "help"},
+      {"f 50 41 x", "f 50-41 0x0 b=0 n=4 [41: below the first code, 50; the range is empty]"},
+      {"f zz 41", "f 0-41 0x0 b=0 n=3 [zz: not hexadecimal; read as 0]"},
+      {"f 0x1FFFFFFFF -1", "f FFFFFFFF-FFFFFFFF 0x0 b=0 n=2 [-1: no option -1; ignored]"},
       {"-x16 f -y=32 -b=-4", "f 0-0 6x30 b=-4 n=1"},
       {"f -x:24 -y=31 -e=B021 -u=0x1F600", "f 0-0 e=B021 u=1F600 24x31 b=0 n=1"},
-      {"f -e=zz -X=24 -z=1 - -x", "f 0-0 0x0 b=0 n=1"},
+      {"f -e=zz -X=24 -z=1 - -x", "f 0-0 0x0 b=0 n=1 [-e=zz: not hexadecimal; read as A121] "
+       "[-X=24: no option -X; ignored] [-z=1: no option -z; ignored] [-: no option letter; "
+       "ignored] [-x: no value (write -x=N)]"},
       {"-x=8 /x=24 -x=-3", "/x=24 0-0 -3x0 b=0 n=1"},
-      {"f -h -o=Bitmap -m=外字.xml -0=", "f 0-0 0x0 b=0 h=1 bmp=1 m=外字.xml 0=0 n=1"},
-      {"f -o=bmp -o=text -0=\xC3\xA9x", "f 0-0 0x0 b=0 0=E9 n=1"},
+      {"f -h -o=Bitmap -m=外字.xml -0=", "f 0-0 0x0 b=0 h=1 bmp=1 m=外字.xml 0=0 n=1 "
+       "[-o=Bitmap: read as bmp] [-0=: no value (write -0=C)]"},
+      {"f -o=bmp -o=text -0=\xC3\xA9x",
+       "f 0-0 0x0 b=0 0=E9 n=1 [-o=text: not bmp, so no BMP files]"},
       {"f -0=\xE3\x80\x80", "f 0-0 0x0 b=0 0=0 n=1"},
       {"f -0=\xF0\x9F\x98\x80", "f 0-0 0x0 b=0 0=3D n=1"},
       {"f -0=\xFF", "f 0-0 0x0 b=0 0=FD n=1"},
       // After a third character past U+FFFF the value starts with its second half.
       {"f -0\xF0\x9F\x98\x81.", "f 0-0 0x0 b=0 0=1 n=1"},
-      {"f -e\xF0\x9F\x98\x80" "B021 -x\xE2\x82\xAC" "5", "f 0-0 5x0 b=0 n=1"},
+      {"f -e\xF0\x9F\x98\x80" "B021 -x\xE2\x82\xAC" "5",
+       "f 0-0 5x0 b=0 n=1 [-e\xF0\x9F\x98\x80" "B021: not hexadecimal; read as A121]"},
       {"f -m\xF0\x9F\x98\x80m", "f 0-0 0x0 b=0 h=0 bmp=0 m=\xED\xB8\x80m n=1"},
+      // Likely mistakes are read all the same, and said.
+      {"f -m map.xml -u=30G0 -X", "f 0-0 e=A121 u=30 0x0 b=0 n=2 [-m: no value (write -m=FILE)] "
+       "[map.xml: not hexadecimal; read as 0] [-u=30G0: not hexadecimal from \"G0\" on; read as "
+       "30] [-X: no option -X; ignored]"},
+      {"f U+3042 3041 -o=png", "f 0-3041 0x0 b=0 n=3 [U+3042: not hexadecimal; read as 0] "
+       "[-o=png: not bmp, so no BMP files]"},
+      {"f 3042 3041 --codes=t -o=BmP", "f 3042-3041 0x0 b=0 h=0 bmp=1 m= n=3"},
+      {"f.HEX 3042 3041 -e=0x -u=0x1", "f.HEX 3042-3041 e=0 u=1 0x0 b=0 n=3"},
       // Long options are read strictly.
       {"f --heights=16,24,30 --fallback=A,B", "f 0-0 0x0 b=0 heights=16,24,30 fallback=A fallback=B n=1"},
       {"f --heights=16,30", "error --heights: FreePWING takes 16, 16,24, 16,24,30 or 16,24,30,48"},
       {"f --fallback=A,", "error --fallback: an empty face name"},
       {"f --codes book.txt", "error --codes: needs a value, as in --codes=FILE"},
       {"f --proof= -?", "error --proof: needs a value, as in --proof=FILE.png"},
-      {"f -- x", "error --: unknown option"},
+      {"f -- x", "f 0-0 0x0 b=0 n=2 [--: no option --; ignored, and options go on after it] "
+       "[x: not hexadecimal; read as 0]"},
+      {"f --proof=p.PNG --proof=p.png.jpg", "error --proof: p.png.jpg does not end in .png"},
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c[0]), c[1]) << c[0];
 }
