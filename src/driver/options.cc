@@ -278,10 +278,12 @@ ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOpti
       }
     }
     // Values start at the fourth character: "-m map.xml" leaves -m without one.
-    static const char* const kValues[] = {"0C", "bN", "eHEX", "mFILE", "obmp", "uHEX", "xN", "yN"};
-    for (const char* name : kValues) {
-      if (name[0] == letter && value.empty()) {
-        note = std::string("no value (write -") + letter + "=" + (name + 1) + ")";
+    static const std::pair<char, const char*> kValues[] = {
+        {'0', "C"}, {'b', "N"}, {'e', "HEX"}, {'m', "FILE"}, {'o', "bmp"}, {'u', "HEX"},
+        {'x', "N"}, {'y', "N"}};
+    for (const auto& [takes, what] : kValues) {
+      if (takes == letter && value.empty()) {
+        note = std::string("no value (write -") + letter + "=" + what + ")";
       }
     }
     if (!note.empty()) options->notes.push_back(std::string(arg) + ": " + note);

@@ -19,9 +19,9 @@ constexpr int32_t kColumns = 16;
 constexpr int32_t kRowWidth = 1024;  // a row of cells, wider only for a single cell
 constexpr int32_t kFrame = 2;        // frame line and the white line inside it
 constexpr int32_t kPictureGap = 4;   // between the frames of a FreePWING glyph's pictures
-constexpr int32_t kCharAdvance = kLabelFontWidth + 1;  // label font pixels
-constexpr int32_t kLabelScale = 1;
-constexpr int32_t kLabelHeight = kLabelFontHeight * kLabelScale;
+// Labels are drawn pixel for pixel: twice the size, they would make a row of 16 cells
+// wider than most screens, which would then shrink the 1-bit picture into a blur.
+constexpr int32_t kCharAdvance = kLabelFontWidth + 1;
 constexpr int32_t kLabelGap = 4;     // between the frame and the first label, and after
 
 // The labels' font, as it looks: the characters of kFontChars side by side, a blank
@@ -127,11 +127,11 @@ int32_t ProofLayout::frames_width() const {
 int32_t ProofLayout::frames_height() const { return kScale * box_height + 2 * kFrame; }
 
 int32_t ProofLayout::pitch_x() const {
-  return std::max(frames_width(), kLabelChars * kCharAdvance * kLabelScale) + 8;
+  return std::max(frames_width(), kLabelChars * kCharAdvance) + 8;
 }
 
 int32_t ProofLayout::pitch_y() const {
-  return frames_height() + label_lines() * (kLabelGap + kLabelHeight) + 6;
+  return frames_height() + label_lines() * (kLabelGap + kLabelFontHeight) + 6;
 }
 
 ProofSheet::ProofSheet(const ProofLayout& layout, OutputStream* out, std::string name,
@@ -182,17 +182,13 @@ ProofSheet::~ProofSheet() {
 }
 
 void ProofSheet::Label(int32_t x, int32_t y, const char* text) {
-  const int32_t end = x + ProofLayout::kLabelChars * kCharAdvance * kLabelScale;
-  const size_t stride = Stride();
-  for (; *text && x < end; ++text, x += kCharAdvance * kLabelScale) {
+  const int32_t end = x + ProofLayout::kLabelChars * kCharAdvance;
+  for (; *text && x < end; ++text, x += kCharAdvance) {
     const FontRows& rows = FontGlyph(*text);
     for (int32_t r = 0; r < kLabelFontHeight; ++r) {
-      uint8_t* row = band_.data() + size_t(y + kLabelScale * r) * stride + size_t(x);
-      for (int32_t c = 0; c < kLabelFontWidth * kLabelScale; ++c) {
-        row[c] = rows[size_t(r)] >> (kLabelFontWidth - 1 - c / kLabelScale) & 1;
-      }
-      for (int32_t copy = 1; copy < kLabelScale; ++copy) {
-        std::memcpy(row + size_t(copy) * stride, row, size_t(kLabelFontWidth * kLabelScale));
+      uint8_t* row = band_.data() + size_t(y + r) * Stride() + size_t(x);
+      for (int32_t c = 0; c < kLabelFontWidth; ++c) {
+        row[c] = rows[size_t(r)] >> (kLabelFontWidth - 1 - c) & 1;
       }
     }
   }
@@ -261,7 +257,7 @@ void ProofSheet::Cell(const Glyph* glyph, int32_t unicode) {
     std::snprintf(lines[n++], sizeof lines[0], "0x%X", uint32_t(glyph->code));
   }
   for (int32_t i = 0; i < n; ++i) {
-    Label(x0, layout_.frames_height() + kLabelGap + i * (kLabelHeight + kLabelGap), lines[i]);
+    Label(x0, layout_.frames_height() + kLabelGap + i * (kLabelFontHeight + kLabelGap), lines[i]);
   }
   if (++cell_ % layout_.columns == 0 || cell_ == layout_.cells) WriteBand();
 }
