@@ -244,11 +244,12 @@ class RealFontsTest(unittest.TestCase):
                              [[eb, "U+%04X" % (0xE000 + i), "0x%X" % (0x3041 + i)]
                               for i, (_, eb, _, _) in enumerate(glyphs)])
         # A FreePWING book's sheet: a cell holds a glyph's XBM files side by side, each in a
-        # frame of its width, and the gaiji name.
+        # frame of its width, and the gaiji name; a lacking character has no gaiji name.
         with tempfile.TemporaryDirectory() as tmp:
-            run("IPAGothic", "--codes=-", "--freepwing=%s/g" % tmp, "--heights=16,24,30,48",
-                "--proof=%s/p.png" % tmp, input="é一".encode())
-            sheet = Sheet(tmp + "/p.png", 2, 2)
+            call([KARVEX, "IPAGothic", "--codes=-", "--freepwing=%s/g" % tmp, "--proof=%s/p.png"
+                  % tmp, "--heights=16,24,30,48"], input="é一\ue000".encode())
+            sheet = Sheet(tmp + "/p.png", 3, 3)
+            self.assertEqual(sheet.labels(2), ["U+E000"])
             for i, name in enumerate(("u00E9", "u4E00")):
                 self.assertEqual(sheet.labels(i), [name])
                 x, y = sheet.origin(i)

@@ -246,8 +246,10 @@ void ProofSheet::Cell(const Glyph* glyph, int32_t unicode) {
   char lines[3][24] = {}, mark[8] = "";
   int n = 0;
   if (glyph && glyph->face > 0) std::snprintf(mark, sizeof mark, "*%d", glyph->face % 1000);
-  if (layout_.freepwing()) {
+  if (layout_.freepwing() && glyph) {
     std::snprintf(lines[n++], sizeof lines[0], "%s%s", FreePwingName(unicode).c_str(), mark);
+  } else if (layout_.freepwing()) {
+    std::snprintf(lines[n++], sizeof lines[0], "U+%04X", uint32_t(unicode));  // no gaiji
   } else {
     if (glyph) std::snprintf(lines[0], sizeof lines[0], "%X%s", uint32_t(glyph->eb), mark);
     std::snprintf(lines[1], sizeof lines[0], "U+%04X", uint32_t(unicode));
