@@ -5,6 +5,7 @@ against a BDF geometry decoder (X11 fonts), or that only a change of rendering a
 import gzip
 import hashlib
 import os
+import re
 import resource
 import shutil
 import signal
@@ -19,6 +20,50 @@ KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
 WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
 MISC, HEX = "/usr/share/fonts/X11/misc/", "/usr/share/unifont/unifont.hex"
 INK, INK_BYTES = str.maketrans("01", ".#"), bytes.maketrans(b"\0\xff", b"#.")
+XBM_INK = bytes.maketrans(b"\0\xff", b".#")  # Pillow reads an XBM file's ink as white
+
+
+def label_font():
+    """The labels' font, read out of proof_sheet.cc: a character's rows of "#" and "."."""
+    src = open(os.path.join(os.path.dirname(__file__), "../src/gaiji/proof_sheet.cc")).read()
+    chars = re.search(r'kFontChars\[\] = "(.*?)";', src).group(1)
+    rows = re.findall(r'^ *"([.# ]+)",$', src[src.index("kFontRows"):], re.M)
+    per, width = len(rows[0].split()), len(rows[0].split()[0])
+    height = len(rows) // -(-len(chars) // per)
+    return {tuple(rows[i // per * height + y].split()[i % per] for y in range(height)): c
+            for i, c in enumerate(chars)}, width, height
+
+
+FONT, FONT_WIDTH, FONT_HEIGHT = label_font()
+
+
+class Sheet:
+    """A proof sheet read back: its pixels as text and each cell's labels."""
+
+    def __init__(self, path, cells, columns):
+        image, rows = Image.open(path), -(-cells // columns)
+        self.mode, self.width, self.columns = image.mode, image.size[0], columns
+        self.ink = image.convert("L").tobytes().translate(INK_BYTES).decode()
+        self.pitch = (self.width - 16) // columns, (image.size[1] - 16) // rows
+
+    def origin(self, i):
+        return 8 + i % self.columns * self.pitch[0], 8 + i // self.columns * self.pitch[1]
+
+    def area(self, x, y, w, h):
+        return [self.ink[(y + r) * self.width + x:][:w] for r in range(h)]
+
+    def labels(self, i):
+        """The lines of text of cell i, top to bottom, each as the font's characters."""
+        x, y = self.origin(i)
+        lines, end = [], y + self.pitch[1]
+        while y + FONT_HEIGHT <= end:
+            text = ""
+            while c := FONT.get(tuple(self.area(x + len(text) * (FONT_WIDTH + 1), y, FONT_WIDTH,
+                                                FONT_HEIGHT))):
+                text += c
+            lines += [text] if text else []
+            y += FONT_HEIGHT if text else 1
+        return lines
 
 
 # Each child runs in a process group of its own, killed whole if it outlasts two minutes.
@@ -94,6 +139,19 @@ def bdf_glyphs(path, codes):
         elif bitmap is not None:
             bitmap.append(line.strip())
     return glyphs
+
+
+def doubled(rows):
+    """Rows of pixels twice their size each way, as a proof sheet draws them."""
+    return ["".join(c * 2 for c in row) for row in rows for _ in (0, 1)]
+
+
+def font_data(out):
+    """Each block's Unicode value, EB code, font code (or None) and rows, in order."""
+    return [(int(unicode, 16), eb, code and int(code, 16), rows.split("\n")[:-1])
+            for code, eb, unicode, rows in re.findall(
+                r'<fontData (?:code="(\w+)"  )?ebcode="(\w+)" unicode="(\w+)">\n(.*?)</fontData>',
+                out.decode("latin-1"), re.S)]
 
 
 def blocks(out, key):
@@ -217,30 +275,59 @@ class RealFontsTest(unittest.TestCase):
                     self.assertEqual([ink[y * size:y * size + size] for y in range(size)], rows)
 
     def test_proof_sheets_show_the_text_dump(self):
-        # A face, a .hex file and a BDF font: in a grid of 16 columns, cell i shows the i-th
-        # glyph's text dump twice its size; the lacking characters follow, crossed out.
-        text = "".join(map(chr, range(0x3041, 0x3061))) + "漢\ue000"
-        for source in ("IPAGothic", self.kana_hex(), made("unifont.bdf", "pcf2bdf", "unifont.pcf.gz")):
+        # A face, a .hex file and a BDF font with a fallback face: in a grid of 16 columns,
+        # cell i shows the i-th glyph's text dump twice its size, labelled with its EB code
+        # (*1 when the fallback face drew it), U+ value and a BDF font's code; the lacking
+        # characters follow, crossed out, with no EB code.
+        text = "".join(map(chr, range(0x3041, 0x3061))) + "漢\ue000𠮷"
+        bdf = made("unifont.bdf", "pcf2bdf", "unifont.pcf.gz")
+        for source, fallen in (("IPAGothic", "𠮷"), (self.kana_hex(), "漢𠮷"), (bdf, "𠮷")):
             with tempfile.TemporaryDirectory() as tmp:
-                p = call([KARVEX, source, "--codes=-", "-0=.", "--proof=%s/p.png" % tmp],
-                         input=text.encode())
-                glyphs = list(blocks(p.stdout, "unicode").items())
-                lacking = [(ord(c), None) for c in text if ord(c) not in dict(glyphs)]
-                image = Image.open(tmp + "/p.png")
-                pitch_x, pitch_y = 72, 2 * 16 + 38
-                self.assertEqual((image.mode, image.size), ("1", (16 + 16 * pitch_x, 16 + 3 * pitch_y)))
-                self.assertEqual(len(glyphs) + len(lacking), len(text))
-                self.assertTrue(lacking, source)
-                ink = image.convert("L").tobytes().translate(INK_BYTES).decode()
-                for i, (code, rows) in enumerate(glyphs + lacking):
-                    x, y = 8 + i % 16 * pitch_x + 2, 8 + i // 16 * pitch_y + 2
-                    cell = [ink[(y + r) * image.size[0] + x:][:32] for r in range(32)]
+                p = call([KARVEX, source, "--codes=-", "-0=.", "--fallback=Noto Sans CJK JP",
+                          "--proof=%s/p.png" % tmp], input=text.encode())
+                glyphs = font_data(p.stdout)
+                lacking = [(0xE000, None, None, None)]
+                self.assertEqual(sorted(g[0] for g in glyphs + lacking), sorted(map(ord, text)))
+                sheet = Sheet(tmp + "/p.png", len(text), 16)
+                self.assertEqual(sheet.mode, "1")
+                for i, (code, eb, font_code, rows) in enumerate(glyphs + lacking):
+                    x, y = sheet.origin(i)
+                    cell = sheet.area(x + 2, y + 2, 32, 32)
+                    labels = ["U+%04X" % code]
                     if rows:
-                        self.assertEqual(cell, ["".join(c * 2 for c in row) for row in rows
-                                                for _ in (0, 1)], (source, code))
+                        self.assertEqual(cell, doubled(rows), (source, code))
+                        labels = [eb + "*1" * (chr(code) in fallen)] + labels
+                        labels += ["0x%X" % font_code] if source == bdf else []
                     else:  # a cross, corner to corner
                         self.assertTrue(cell[0][0] == cell[0][-1] == cell[-1][0] == "#" and
                                         cell == [row[::-1] for row in cell], (source, code))
+                    self.assertEqual(sheet.labels(i), labels, (source, code))
+        # A BDF range: its font's codes, and the -u counter as U+ values.
+        with tempfile.TemporaryDirectory() as tmp:
+            glyphs = font_data(run(bdf, "3041", "3060", "--proof=%s/p.png" % tmp))
+            sheet = Sheet(tmp + "/p.png", 32, 16)
+            self.assertEqual([sheet.labels(i) for i in range(32)],
+                             [[eb, "U+%04X" % (0xE000 + i), "0x%X" % (0x3041 + i)]
+                              for i, (_, eb, _, _) in enumerate(glyphs)])
+        # A FreePWING book's sheet: a cell holds a glyph's XBM files side by side, each in a
+        # frame of its width, and the gaiji name; a lacking character has no gaiji name.
+        with tempfile.TemporaryDirectory() as tmp:
+            call([KARVEX, "IPAGothic", "--codes=-", "--freepwing=%s/g" % tmp, "--proof=%s/p.png"
+                  % tmp, "--heights=16,24,30,48"], input="é一\ue000".encode())
+            sheet = Sheet(tmp + "/p.png", 3, 3)
+            self.assertEqual(sheet.labels(2), ["U+E000"])
+            for i, name in enumerate(("u00E9", "u4E00")):
+                self.assertEqual(sheet.labels(i), [name])
+                x, y = sheet.origin(i)
+                top = sheet.area(x, y, sheet.pitch[0], 1)[0]
+                frames = [m.span() for m in re.finditer("#+", top)]
+                self.assertEqual(len(frames), 4)
+                for (left, right), height in zip(frames, (16, 24, 30, 48)):
+                    xbm = Image.open("%s/g/%s_%d.xbm" % (tmp, name, height))
+                    (w, h), ink = xbm.size, xbm.convert("L").tobytes().translate(XBM_INK).decode()
+                    self.assertEqual((right - left, sheet.area(x + left + 2, y + 2, 2 * w, 2 * h)),
+                                     (2 * w + 4, doubled(ink[r * w:r * w + w] for r in range(h))),
+                                     (name, height))
 
     def test_progress_only_on_a_terminal(self):
         # `script` gives the run a terminal for stderr and, unless redirected, stdout: the

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -42,7 +43,11 @@ int Print(std::initializer_list<const char*> texts, int status) {
 int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + (argc > 0 ? 1 : argc), argv + argc);
   karvex::RunOptions options;
-  switch (karvex::ParseCommandLine(args, &options)) {
+  const karvex::ParseOutcome outcome = karvex::ParseCommandLine(args, &options);
+  // Likely mistakes in the single letters are said before anything else, then read as
+  // the letter rules read them.
+  for (const std::string& note : options.notes) std::fprintf(stderr, "karvex: %s\n", note.c_str());
+  switch (outcome) {
     case karvex::ParseOutcome::kUsage:
       return Print({karvex::kUsageLine}, karvex::kExitUsage);
     case karvex::ParseOutcome::kHelp:

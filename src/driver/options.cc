@@ -1,6 +1,7 @@
 #include "driver/options.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <utility>
 
@@ -108,6 +109,40 @@ bool SplitList(std::string_view text, std::vector<std::string>* items) {
   }
 }
 
+// True when `text` ends in the lower-case ASCII `suffix`, case ignored.
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  text.remove_prefix(text.size() - suffix.size());
+  return std::equal(text.begin(), text.end(), suffix.begin(), [](char a, char b) {
+    return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
+  });
+}
+
+std::string Hex(int32_t value) {
+  char text[12];
+  std::snprintf(text, sizeof text, "%X", uint32_t(value));
+  return text;
+}
+
+// Reads a hexadecimal value into *field as the letter rules do, and says why it is likely
+// a mistake, if it is: no digit (U+3042), or other characters after the digits (30G0).
+std::string ReadHex(std::string_view value, int32_t* field) {
+  ScanHexInto(value, field);
+  size_t at = 0;
+  while (at < value.size() && IsCSpace(value[at])) ++at;
+  if (at < value.size() && (value[at] == '+' || value[at] == '-')) ++at;
+  const bool prefix = value.substr(at, 2) == "0x" || value.substr(at, 2) == "0X";
+  const size_t digits = at + (prefix ? 2 : 0);
+  size_t end = digits;
+  while (end < value.size() && kHexDigitValue[uint8_t(value[end])] >= 0) ++end;
+  if (end == digits && !prefix) return "not hexadecimal; read as " + Hex(*field);
+  if (end < value.size()) {
+    return "not hexadecimal from \"" + std::string(value.substr(end)) + "\" on; read as " +
+           Hex(*field);
+  }
+  return "";
+}
+
 // Reads one long option, "--name=value"; false with *error set when it is none of ours or
 // its value does not fit.
 bool ReadLongOption(std::string_view arg, RunOptions* options, std::string* error) {
@@ -138,6 +173,11 @@ bool ReadLongOption(std::string_view arg, RunOptions* options, std::string* erro
   } else if (name == "--freepwing") {
     options->freepwing_dir = value;
   } else if (name == "--proof") {
+    // The sheet is a PNG picture whatever its name; a name that says otherwise is a slip.
+    if (!EndsWith(value, ".png")) {
+      *error = name + ": " + value + " does not end in .png";
+      return false;
+    }
     options->proof_file = value;
   } else if (name == "--fallback") {
     if (!SplitList(value, &options->fallback)) {
@@ -162,32 +202,38 @@ bool ReadLongOption(std::string_view arg, RunOptions* options, std::string* erro
 }  // namespace
 
 ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options) {
+  std::string last_code;  // the third positional argument, as typed
   for (std::string_view arg : args) {
     if (arg == "--help") return ParseOutcome::kHelp;
     if (arg == "--version") return ParseOutcome::kVersion;
     // Long options are the tool's own: a mistake in one is an error, not a letter to skip.
-    if (arg.rfind("--", 0) == 0) {
+    // "--" alone is the letter "-", which the letter rules ignore.
+    if (arg.rfind("--", 0) == 0 && arg != "--") {
       if (!ReadLongOption(arg, options, &options->error)) return ParseOutcome::kError;
       continue;
     }
+    std::string note;  // why the argument is likely a mistake
     if (arg.empty() || arg[0] != '-') {
       // Positional: source name, first code, last code; more are counted and ignored.
       ++options->positional_count;
       if (options->positional_count == 1) {
         options->source = std::string(arg);
       } else if (options->positional_count == 2) {
-        ScanHexInto(arg, &options->first_code);
+        note = ReadHex(arg, &options->first_code);
         options->last_code = options->first_code;
       } else if (options->positional_count == 3) {
-        ScanHexInto(arg, &options->last_code);
+        note = ReadHex(arg, &options->last_code);
+        last_code = std::string(arg);
       }
+      if (!note.empty()) options->notes.push_back(std::string(arg) + ": " + note);
       continue;
     }
     // An option: the letter is the second character, the value starts at the fourth;
     // the third (normally "=") is never looked at.
     std::string storage;
     std::string_view value = OptionValue(arg, &storage);
-    switch (arg.size() > 1 ? arg[1] : '\0') {
+    const char letter = arg.size() > 1 ? arg[1] : '\0';
+    switch (letter) {
       case '0':
         options->off_char = static_cast<char>(FirstUtf16Unit(value) & 0xFF);
         break;
@@ -198,7 +244,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOpti
         break;
       case 'e':
         options->start_eb_given = true;
-        ScanHexInto(value, &options->start_eb);
+        note = ReadHex(value, &options->start_eb);
         break;
       case 'h':
         options->header = true;
@@ -208,9 +254,12 @@ ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOpti
         break;
       case 'o':
         options->output_mode = FirstUtf16Unit(value);
+        if (value.size() != 3 || !EndsWith(value, "bmp")) {
+          note = options->bmp_mode() ? "read as bmp" : "not bmp, so no BMP files";
+        }
         break;
       case 'u':
-        ScanHexInto(value, &options->start_unicode);
+        note = ReadHex(value, &options->start_unicode);
         break;
       case 'x':
         options->cell_width = ScanDecimal(value);
@@ -219,9 +268,32 @@ ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOpti
         options->cell_height = ScanDecimal(value);
         if (options->cell_height == 32) options->cell_height = 30;
         break;
-      default:
-        break;  // other letters, and a bare "-", are ignored
+      default: {
+        // Other letters, a bare "-" and "--" are ignored.
+        uint32_t code_point;
+        const size_t length = arg.size() > 1 ? DecodeUtf8(arg.substr(1), &code_point) : 0;
+        note = length == 0 ? "no option letter; ignored"
+                           : "no option " + std::string(arg.substr(0, 1 + length)) + "; ignored";
+        if (arg == "--") note += ", and options go on after it";
+        break;
+      }
     }
+    // Values start at the fourth character: "-m map.xml" leaves -m without one.
+    static const std::pair<char, const char*> kValues[] = {
+        {'0', "C"}, {'b', "N"}, {'e', "HEX"}, {'m', "FILE"}, {'o', "bmp"}, {'u', "HEX"},
+        {'x', "N"}, {'y', "N"}};
+    for (const auto& [takes, what] : kValues) {
+      if (takes == letter && value.empty()) {
+        note = std::string("no value (write -") + letter + "=" + what + ")";
+      }
+    }
+    if (!note.empty()) options->notes.push_back(std::string(arg) + ": " + note);
+  }
+  // A range selects codes unless --codes replaces it or the source is a .hex file.
+  if (options->positional_count >= 3 && options->last_code < options->first_code &&
+      options->codes_file.empty() && !EndsWith(options->source, ".hex")) {
+    options->notes.push_back(last_code + ": below the first code, " +
+                             Hex(options->first_code) + "; the range is empty");
   }
   return options->positional_count == 0 ? ParseOutcome::kUsage : ParseOutcome::kRun;
 }

@@ -37,6 +37,9 @@ struct RunOptions {
   std::vector<int32_t> heights{16};   ///< --heights: a FreePWING book's glyph heights.
   std::string proof_file;          ///< --proof: a PNG picture of every glyph of the run.
   std::string error;               ///< What is wrong with the command line (kError).
+  /// Likely mistakes that the letter rules read all the same, in the order of the
+  /// arguments: "ARG: what it reads as", ARG as typed.
+  std::vector<std::string> notes;
 
   /// A code-set run writes the characters of a text or those a character set lacks.
   bool code_set() const { return !codes_file.empty() || !missing_from.empty(); }
@@ -51,6 +54,10 @@ enum class ParseOutcome { kRun, kUsage, kHelp, kVersion, kError };
 /// line: -? was met (nothing after it is read) or no source was named; kHelp and kVersion
 /// mean --help or --version was met; kError, a long option that is unknown, lacks its
 /// value or has one it cannot take (options->error says which, "--name: reason").
+/// Single letters keep their meaning however they are written; options->notes says which
+/// of them are likely mistakes: an unknown letter, an empty value, a hexadecimal value
+/// without a digit or with other characters after its digits, an -o other than bmp, a range
+/// whose last code is below its first.
 ParseOutcome ParseCommandLine(const std::vector<std::string_view>& args, RunOptions* options);
 
 /// The value text of a UTF-8 option argument: what follows its first three UTF-16 units

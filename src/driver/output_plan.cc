@@ -106,11 +106,20 @@ bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
   return true;
 }
 
-ProofLayout LayoutProof(Source* source, const CodeSet* set) {
+ProofLayout LayoutProof(const RunOptions& options, Source* source, const CodeSet* set) {
+  const auto finish = [&](ProofLayout layout) {
+    // A FreePWING book's cells hold a picture of each height in its FreePWING cell.
+    if (options.freepwing()) layout = ProofLayout(0, 0, layout.cells, options.heights);
+    layout.font_codes = source->bdf;
+    return layout;
+  };
   if (!source->face) {
     const DryRun& dry_run = DryRunOf(source);
-    return ProofLayout(dry_run.cell.width, dry_run.cell.height, int64_t(dry_run.unicodes.size()));
+    return finish(
+        ProofLayout(dry_run.cell.width, dry_run.cell.height, int64_t(dry_run.unicodes.size())));
   }
+  // A face's FreePWING book takes its characters as a set.
+  if (options.freepwing()) return finish(ProofLayout(0, 0, int64_t(set->codes.size())));
   const FaceRun& run = source->run;
   FaceView views[kMaxPictures];
   uint32_t width = 0, height = 0;
@@ -121,7 +130,7 @@ ProofLayout LayoutProof(Source* source, const CodeSet* set) {
   }
   const int64_t cells = set ? int64_t(set->codes.size())
                         : std::max<int64_t>(0, run.last_code - run.first_code + 1);
-  return ProofLayout(int32_t(width), int32_t(height), cells);
+  return finish(ProofLayout(int32_t(width), int32_t(height), cells));
 }
 
 }  // namespace karvex

@@ -19,9 +19,9 @@ bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
                     const CodeSet* set, const std::vector<FaceRasterizer*>& faces,
                     FreePwingBook* book, Failure* failure);
 
-/// The grid of a proof sheet: the largest picture of the run, and a cell per glyph or
-/// lacking character.
-ProofLayout LayoutProof(Source* source, const CodeSet* set);
+/// The grid of a proof sheet: the largest picture of the run (on a FreePWING book's sheet,
+/// room for a full-width picture of each height), and a cell per glyph or lacking character.
+ProofLayout LayoutProof(const RunOptions& options, Source* source, const CodeSet* set);
 
 }  // namespace karvex
 

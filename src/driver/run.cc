@@ -139,7 +139,7 @@ int Run(const RunOptions& options, const RunIo& io) {
   }
   std::unique_ptr<ProofSheet> sheet;
   if (proof.started()) {
-    const ProofLayout layout = LayoutProof(&source, set.get());
+    const ProofLayout layout = LayoutProof(options, &source, set.get());
     if (!layout.fits()) {
       failure.Set(options.proof_file, "a sheet of " + std::to_string(layout.cells) + " cells of " +
                                           std::to_string(layout.box_width) + "x" +
@@ -147,8 +147,7 @@ int Run(const RunOptions& options, const RunIo& io) {
                                           " is past what a proof sheet can be");
       return fail();
     }
-    sheet = std::make_unique<ProofSheet>(layout, options.freepwing(), proof.stream(),
-                                         options.proof_file, &failure);
+    sheet = std::make_unique<ProofSheet>(layout, proof.stream(), options.proof_file, &failure);
     outputs.push_back(sheet.get());
   }
   GlyphStream stream(options.start_eb, outputs);
