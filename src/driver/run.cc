@@ -175,6 +175,9 @@ int Run(const RunOptions& options, const RunIo& io) {
   for (PendingFile* file : {&map, &lacking, &proof}) {
     if (!file->Close()) failure.Set(file->name(), std::strerror(errno));
   }
+  for (const std::string& note : stream.notes()) {
+    std::fprintf(io.diagnostics, "karvex: %s: %s\n", options.source.c_str(), note.c_str());
+  }
   fallbacks.Tell();
   for (int i = 0; i < kMaxPictures; ++i) {
     if (stream.cuts(i).codes.empty()) continue;

@@ -116,6 +116,10 @@ class GlyphStream {
   /// A cell of the font's own size that would hold every glyph the run cut (0 x 0: none).
   const CellSize& roomier() const { return roomier_; }
   void set_roomier(CellSize cell) { roomier_ = cell; }
+  /// Something about the source the run says on standard error without failing (a font cut
+  /// short), one line each.
+  void Note(std::string text) { notes_.push_back(std::move(text)); }
+  const std::vector<std::string>& notes() const { return notes_; }
 
   /// Draws a character from elsewhere (the fallback faces), putting the glyph itself.
   std::function<bool(Glyph*)> substitute;
@@ -131,6 +135,7 @@ class GlyphStream {
   std::vector<uint32_t> missing_;
   Departure departure_;
   CellSize roomier_{0, 0};
+  std::vector<std::string> notes_;
 
   void CountCuts(const Glyph& glyph, uint32_t character);
 };

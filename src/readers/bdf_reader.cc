@@ -64,6 +64,7 @@ class BdfReader {
     }
     if (wanted_.active()) wanted_.Write(stream_, true);
     if (outcome == Outcome::kStop) return false;
+    if (cell_.pixels && err_->empty()) SayCutShort();
     stream_->End();
     // An empty file, a PCF font or a cut download is no BDF font, not an empty one.
     if (!cell_.pixels && err_->empty()) *err_ = "no FONTBOUNDINGBOX line; not a BDF font";
@@ -81,7 +82,10 @@ class BdfReader {
     if (keyword == "ENCODING") return ReadEncoding(&tokens);
     if (keyword == "BBX") return ReadBbx(&tokens);
     if (keyword == "BITMAP") return ReadBitmap();
-    if (keyword == "ENDFONT") return Outcome::kEnd;
+    if (keyword == "ENDFONT") {
+      end_line_ = lines_.number();
+      return Outcome::kEnd;
+    }
     if (keyword == "PIXEL_SIZE" || keyword == "SIZE") ReadSize(keyword, &tokens);
     return Outcome::kGoOn;  // properties, SWIDTH, DWIDTH, a stray ENDCHAR, ...
   }
@@ -113,8 +117,23 @@ class BdfReader {
   }
 
   Outcome ReadChars(Tokens* tokens) {
-    int32_t count;  // the glyph count is not needed: ENDFONT or the file's end decide
-    return NumberTokens(tokens, "CHARS", 1, &count) ? Outcome::kGoOn : Outcome::kEnd;
+    // ENDFONT or the file's end decide where the glyphs end; the count only says whether
+    // some are missing.
+    return NumberTokens(tokens, "CHARS", 1, &chars_) ? Outcome::kGoOn : Outcome::kEnd;
+  }
+
+  // A font without ENDFONT, or with fewer glyphs than its CHARS line gives, was cut short
+  // (a download or a copy that stopped): the run says where it ended.
+  void SayCutShort() {
+    const std::string of = chars_ >= 0 ? " of the " + std::to_string(chars_) + " its CHARS line gives"
+                                       : "";
+    const std::string glyphs = std::to_string(glyphs_) + (glyphs_ == 1 ? " glyph" : " glyphs");
+    if (end_line_ == 0) {
+      stream_->Note("the font stops at line " + std::to_string(lines_.number()) +
+                    " without ENDFONT, after " + glyphs + of);
+    } else if (glyphs_ < chars_) {
+      stream_->Note("ENDFONT at line " + std::to_string(end_line_) + " comes after " + glyphs + of);
+    }
   }
 
   Outcome ReadFontBoundingBox(Tokens* tokens) {
@@ -231,6 +250,7 @@ class BdfReader {
   }
 
   Outcome FinishGlyph() {
+    ++glyphs_;
     // A glyph not asked for needs no cell, even before FONTBOUNDINGBOX.
     if (wanted_.active() ? !wanted_.Wants(code_)
                          : code_ < options_.first_code || code_ > options_.last_code) {
@@ -282,6 +302,9 @@ class BdfReader {
   static constexpr int64_t kUnknown = INT64_MIN;
   int64_t first_ink_row_ = kUnknown;
   int32_t unicode_;
+  int32_t chars_ = -1;      // CHARS; -1 without the line
+  int64_t glyphs_ = 0;      // glyphs that reached ENDCHAR
+  int64_t end_line_ = 0;    // the line of ENDFONT, 0 before it
   uint8_t glyph_cut_ = 0;   // CutEdge bits of the glyph being read
   InkExtent glyph_ink_;
   InkExtent ink_;           // of the glyphs written

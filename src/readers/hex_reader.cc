@@ -39,8 +39,9 @@ int64_t FillCell(std::string_view bitmap, GlyphCell* cell, uint32_t* last_byte) 
   return last_ink;
 }
 
-void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
-                   WantedGlyphs* wanted, GlyphStream* stream) {
+// `open_end`: the line is the file's last and has no line end, as when a copy stopped.
+void ReadGlyphLine(std::string_view line, bool open_end, int64_t number, GlyphCell* cell,
+                   HexState* state, WantedGlyphs* wanted, GlyphStream* stream) {
   // The code is the text up to the first colon after any leading colons.
   size_t code_start = line.find_first_not_of(':');
   size_t colon = line.find(':', code_start);
@@ -54,6 +55,15 @@ void ReadGlyphLine(std::string_view line, GlyphCell* cell, HexState* state,
   }
   cell->ClearGlyph();
   const int64_t last_ink = FillCell(bitmap, cell, &state->last_byte);
+  // A last line without its line end that stops short of its glyph's digits was cut off:
+  // said, and in a set its character lacks rather than get half a glyph.
+  const uint64_t digits = (uint64_t(cell->area()) + 3) / 4;
+  if (open_end && bitmap.size() < digits) {
+    stream->Note("line " + std::to_string(number) + ": the file ends after " +
+                 std::to_string(bitmap.size()) + " of the " + std::to_string(digits) +
+                 " digits of its glyph");
+    if (wanted->active()) return;
+  }
   if (wanted->active() && !wanted->Wants(state->code)) return;
   // Bits past the cell's last pixel are ink the cell cuts off at its bottom.
   const uint8_t cut = last_ink >= cell->area() ? kCutBottom : 0;
@@ -100,7 +110,10 @@ bool ReadHex(std::string_view text, const ReadOptions& options, GlyphStream* str
   HexState state;
   WantedGlyphs wanted(options.wanted);
   while (!stream->failed() && lines.Next(&line)) {
-    if (!IsBlankLine(line)) ReadGlyphLine(line, &cell, &state, &wanted, stream);
+    const bool open_end = lines.rest().empty() && text.back() != '\n';
+    if (!IsBlankLine(line)) {
+      ReadGlyphLine(line, open_end, lines.number(), &cell, &state, &wanted, stream);
+    }
   }
   // A cell forced smaller than the file's own may cut glyphs that the file's cell holds.
   const CellSize own = SizeClass(nominal, nominal, 0, 0);
