@@ -58,4 +58,23 @@ bool ScanHex(std::string_view text, size_t max_width, uint32_t* value) {
   return true;
 }
 
+size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* code) {
+  const uint8_t lead = uint8_t(text[at]);
+  const size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3
+                        : lead < 0xF5 ? 4 : 0;
+  if (length == 0 || text.size() - at < length) return 0;
+  uint32_t value = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    const uint8_t next = uint8_t(text[at + i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = value << 6 | (next & 0x3F);
+  }
+  if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) ||
+      (value >= 0xD800 && value < 0xE000) || value > 0x10FFFF) {
+    return 0;
+  }
+  *code = value;
+  return length;
+}
+
 }  // namespace karvex

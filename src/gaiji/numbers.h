@@ -1,4 +1,5 @@
-// Lenient number reading in the manner of the C library's atoi and "%X".
+// Lenient number reading in the manner of the C library's atoi and "%X", and UTF-8
+// decoding.
 #ifndef KARVEX_GAIJI_NUMBERS_H_
 #define KARVEX_GAIJI_NUMBERS_H_
 
@@ -55,6 +56,10 @@ inline void ScanHexInto(std::string_view text, int32_t* field) {
   uint32_t v;
   if (ScanHex(text, 0, &v)) *field = static_cast<int32_t>(v);
 }
+
+/// The length of the UTF-8 sequence at text[at] and its code point, or 0 when the bytes are
+/// not well-formed UTF-8 (overlong forms, surrogates and codes past 10FFFF included).
+size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* code);
 
 }  // namespace karvex
 
