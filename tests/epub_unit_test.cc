@@ -1,10 +1,15 @@
 // EPUB gaiji parts: XHTML chapters read and rewritten byte for byte, images as exact bytes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "gaiji/epub_chapter.h"
+#include "gaiji/epub_images.h"
 #include "gaiji/numbers.h"
 
 namespace karvex {
@@ -169,6 +174,93 @@ TEST(EpubChapterTest, FolderOfTheImagesFromADocument) {
       {"a/b/c.xhtml", "/", "/", "../.."}, {"a/b/c.xhtml", "a/b/c", "/x", "c"},
   };
   for (const auto& c : cases) EXPECT_EQ(RelativeFolder(c[0], c[1], c[2]), c[3]) << c[0];
+}
+
+// A picture from rows of '#' (ink) and '.'.
+std::vector<uint8_t> Pixels(const std::vector<std::string>& rows) {
+  std::vector<uint8_t> pixels;
+  for (const std::string& row : rows) {
+    for (char c : row) pixels.push_back(c == '#');
+  }
+  return pixels;
+}
+
+TEST(EpubImagesTest, PicturesScaledByAWholeFactorAndCentred) {
+  struct Case {
+    std::vector<std::string> picture;
+    int32_t columns, width, height;
+    std::string canvas;  // rows joined by "/", or "no" when the picture does not fit
+  };
+  const Case cases[] = {
+      {{"#.", ".#"}, 2, 4, 4, "##../##../..##/..##"},
+      {{"#.", ".#"}, 2, 5, 5, "##.../##.../..##./..##./....."},
+      {{"##.", "..#"}, 3, 8, 8, "......../......../.####.../.####.../.....##./.....##./......../........"},
+      {{"#..#", ".##."}, 2, 2, 4, "../#./.#/.."},
+      {{"###", "###", "###"}, 3, 2, 2, "no"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> pixels = Pixels(c.picture);
+    const Bitmap picture{pixels.data(), int32_t(c.picture[0].size()), int32_t(c.picture.size())};
+    std::vector<uint8_t> canvas;
+    std::string rows = "no";
+    if (FitPicture(picture, c.columns, c.width, c.height, &canvas)) {
+      rows.clear();
+      for (size_t i = 0; i < canvas.size(); ++i) {
+        rows += (i > 0 && i % size_t(c.width) == 0 ? "/" : "") + std::string(1, ".#"[canvas[i]]);
+      }
+    }
+    EXPECT_EQ(rows, c.canvas) << c.picture[0];
+  }
+}
+
+std::string Hex(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream hex;
+  for (char c; in.get(c);) hex << "0123456789abcdef"[uint8_t(c) >> 4] << "0123456789abcdef"[c & 15];
+  return hex.str();
+}
+
+TEST(EpubImagesTest, ImageFilesByteForByte) {
+  const std::string dir = testing::TempDir() + "/karvex-epub-images";
+  ::mkdir(dir.c_str(), 0777);
+  Failure failure;
+  EpubImageWriter writer(dir, 4, nullptr, &failure);
+  // A full-width 2x2 glyph doubled to 4x4; a 1x2 one is half width, doubled to 2x4.
+  const std::vector<uint8_t> full = Pixels({"#.", ".#"}), half = Pixels({"#", "#"});
+  Glyph glyph;
+  glyph.unicode = 0x6F22;
+  glyph.picture[0] = {full.data(), 2, 2};
+  writer.Put(glyph);
+  glyph.unicode = 0x41;
+  glyph.picture[0] = {half.data(), 1, 2};
+  writer.Put(glyph);
+  writer.Finish({});
+  EXPECT_EQ(failure.reason, "");
+  EXPECT_EQ(Hex(dir + "/gaiji-u6F22.png"),
+            "89504e470d0a1a0a0000000d494844520000000400000004010300000093"
+            "3f0c3d00000006504c5445000000ffffffa5d99fdd0000000274524e53ff"
+            "00e5b7304a000000104944415408d7633060306038c0700000054801e180"
+            "41f0340000000049454e44ae426082");
+  EXPECT_EQ(Hex(dir + "/gaiji-u0041.png"),
+            "89504e470d0a1a0a0000000d49484452000000020000000401030000009e"
+            "217c7a00000006504c5445000000ffffffa5d99fdd0000000274524e53ff"
+            "00e5b7304a0000000b4944415408d76360800000000800012f20dd310000"
+            "000049454e44ae426082");
+  EXPECT_EQ(writer.classes(), (GaijiClasses{{0x41, "gaiji-wide"}, {0x6F22, "gaiji"}}));
+  // A picture larger than the image, and a folder that is not there: each the run's
+  // failure; a character without an image gets no class.
+  const std::vector<uint8_t> tall(8, 1);
+  glyph.picture[0] = {tall.data(), 1, 8};
+  writer.Put(glyph);
+  EXPECT_EQ(failure.name + ": " + failure.reason,
+            dir + "/gaiji-u0041.png: a 1x8 picture does not fit a 2x4 image");
+  Failure missing_failure;
+  EpubImageWriter missing(dir + "/none", 4, nullptr, &missing_failure);
+  glyph.picture[0] = {half.data(), 1, 2};
+  missing.Put(glyph);
+  EXPECT_EQ(missing_failure.name + ": " + missing_failure.reason,
+            dir + "/none/gaiji-u0041.png: No such file or directory");
+  EXPECT_TRUE(missing.classes().empty());
 }
 
 }  // namespace
