@@ -207,7 +207,7 @@ class EpubBookTest(unittest.TestCase):
                 self.assertEqual(f.read().count('src="../image/gaiji-u'), 3)
             # The page as written, with blank images, with each image a box of its own
             # colour, and as it was before the images.
-            colours = {c: (255 * (i == 0), 255 * (i == 1), 255 * (i == 2)) for i, c in enumerate(GAIJI)}
+            colours = {c: tuple(255 * (i == n) for n in range(3)) for i, c in enumerate(GAIJI)}
             paths = {c: "%s/OEBPS/image/gaiji-u%04X.png" % (tmp, ord(c)) for c in GAIJI}
             glyphs = {c: Image.open(path).convert("RGBA") for c, path in paths.items()}
             pages = {"gaiji": screenshot(chapter, *size, tmp + "/gaiji.png")}

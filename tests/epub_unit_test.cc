@@ -45,6 +45,7 @@ TEST(EpubChapterTest, FirstFaultOfADocument) {
       {"<a/><b/>", "line 1: markup after the root element"},
       {"x<a/>", "line 1: text outside the root element"},
       {"<!DOCTYPE a><!DOCTYPE a><a/>", "line 1: a second DOCTYPE"},
+      {"<!DOCTYPE a [<!ENTITY b 'c'>", "line 1: the DOCTYPE of line 1 is not closed"},
       // A CR alone ends a line, as CR LF does; a byte that is not UTF-8 comes before the
       // faults it hides, and after those before it.
       {"<a/>\r\r\n\xFF", "line 3: not UTF-8"},
@@ -85,10 +86,10 @@ TEST(EpubChapterTest, BodyTextBecomesImagesAndNothingElse) {
                                 {0x20BB7, "gaiji"}, {' ', "gaiji"}};
   // document, its body's characters, its text with the images
   const char* cases[][3] = {
-      {"<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>漢</title><style>漢</style>"
+      {"<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>漢<title>漢</title><style>漢</style>"
        "</head><body title=\"漢\"><p>漢&#x6F22;<!--漢--><![CDATA[漢]]>ｱ\"</p></body></html>",
        "34 28450 65393 ",
-       "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>漢</title><style>漢</style>"
+       "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>漢<title>漢</title><style>漢</style>"
        "</head><body title=\"漢\"><p>{漢}&#x6F22;<!--漢--><![CDATA[漢]]>{ｱ}{\"}</p></body></html>"},
       {"<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><script>漢</script>"
        "<svg xmlns=\"http://www.w3.org/2000/svg\"><text>漢</text></svg><ruby>漢<rp>(</rp>"

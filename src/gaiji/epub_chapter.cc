@@ -15,10 +15,9 @@ constexpr std::string_view kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
 // XHTML elements whose content is no place for an image: plain text, form controls that
 // show plain text, inert or replaced content. SVG and MathML count by name too, for the
 // documents that leave out their namespaces.
-constexpr std::string_view kWithoutImages[] = {"script", "style",    "title",  "textarea",
-                                          "select", "option",   "optgroup", "datalist",
-                                          "iframe", "template", "rp",     "picture",
-                                          "svg",    "math"};
+constexpr std::string_view kWithoutImages[] = {
+    "script", "style", "title", "textarea", "select", "option",  "optgroup",
+    "datalist", "iframe", "template", "rp", "picture", "svg", "math"};
 
 // Where an element stands: before <body>, where images can stand, or where they cannot.
 enum Place { kOutside, kImages, kNoImages };
@@ -73,7 +72,9 @@ class XmlScanner {
   bool Fail(size_t at, const std::string& what);
   // A fault found by running out of text.
   bool FailAtEnd(const std::string& what) { return Fail(text_.size(), what); }
-  bool At(std::string_view s) const { return text_.compare(pos_, s.size(), s) == 0; }
+  bool At(std::string_view s) const {
+    return pos_ <= text_.size() && text_.substr(pos_, s.size()) == s;
+  }
   bool SkipSpace();
   size_t NameEnd(size_t at) const;
   bool Declaration();
@@ -303,6 +304,7 @@ bool XmlScanner::Doctype() {
         ++pos_;
       }
     }
+    if (!At("]")) return malformed();
     ++pos_;
     SkipSpace();
   }
@@ -391,7 +393,8 @@ bool XmlScanner::Text() {
   const Open& parent = open_.back();
   if (parent.place == kImages) {
     const size_t colon = parent.name.find(':');
-    runs_.push_back({pos_, end, parent.name.substr(0, colon == std::string_view::npos ? 0 : colon)});
+    const size_t prefix = colon == std::string_view::npos ? 0 : colon;
+    runs_.push_back({pos_, end, parent.name.substr(0, prefix)});
   }
   pos_ = end;
   return true;
@@ -469,8 +472,9 @@ bool XmlScanner::StartTag() {
   }
   std::stable_sort(attributes.begin(), attributes.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
-  const auto twice = std::adjacent_find(attributes.begin(), attributes.end(),
-                                        [](const auto& a, const auto& b) { return a.first == b.first; });
+  const auto twice = std::adjacent_find(
+      attributes.begin(), attributes.end(),
+      [](const auto& a, const auto& b) { return a.first == b.first; });
   if (twice != attributes.end()) {
     return Fail(twice[1].second, tag + " has attribute " + std::string(twice->first) + " twice");
   }
@@ -528,7 +532,8 @@ std::string UrlPrefix(std::string_view folder) {
   if (colon != std::string_view::npos && colon < folder.find('/')) url = "./";
   for (char c : folder) {
     const uint8_t b = uint8_t(c);
-    if (b <= 0x20 || b == 0x7F || std::string_view("\"#%<>?[\\]^`{|}").find(c) != std::string_view::npos) {
+    if (b <= 0x20 || b == 0x7F ||
+        std::string_view("\"#%<>?[\\]^`{|}").find(c) != std::string_view::npos) {
       char escaped[4];
       std::snprintf(escaped, sizeof escaped, "%%%02X", b);
       url += escaped;
