@@ -49,7 +49,7 @@ asan-test: setup
 # leaves its input in $(FUZZ_BUILD)/artifacts/TARGET/ and fails the make.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= bdf hex cli face
+FUZZ_TARGETS ?= bdf hex cli face xhtml
 FUZZ_FIELDS = printf '\023\0\0\0\0\0\0\0\0\041\241\0\0\0\340\0\0\0\0\0\0\0\0\0\0'
 
 fuzz: setup

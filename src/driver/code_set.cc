@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "gaiji/charset.h"
+#include "gaiji/numbers.h"
 
 namespace karvex {
 
@@ -14,27 +15,6 @@ constexpr uint32_t kCodeCount = 0x110000;
 
 // Lists of characters on standard error name this many.
 constexpr size_t kNamed = 10;
-
-// The length of the UTF-8 sequence a byte leads, or 0 for a byte that leads none.
-size_t SequenceLength(uint8_t lead) {
-  return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
-}
-
-// The code point of the `length` bytes at `bytes`, or false when they are not well-formed
-// UTF-8 (overlong forms, surrogates and codes past 10FFFF included).
-bool DecodeUtf8(const uint8_t* bytes, size_t length, uint32_t* code) {
-  uint32_t value = bytes[0] & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i) {
-    if ((bytes[i] & 0xC0) != 0x80) return false;
-    value = value << 6 | (bytes[i] & 0x3F);
-  }
-  if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) ||
-      (value >= 0xD800 && value < 0xE000) || value >= kCodeCount) {
-    return false;
-  }
-  *code = value;
-  return true;
-}
 
 }  // namespace
 
@@ -76,7 +56,7 @@ bool TextCodes::Take(std::string_view piece) {
       ++at;
       continue;
     }
-    const size_t length = SequenceLength(byte);
+    const size_t length = Utf8SequenceLength(byte);
     uint32_t code;
     if (length == 0) return Fail("not UTF-8");
     if (size - at < int64_t(length)) {  // the next piece holds the rest

@@ -58,4 +58,28 @@ bool ScanHex(std::string_view text, size_t max_width, uint32_t* value) {
   return true;
 }
 
+size_t Utf8SequenceLength(uint8_t lead) {
+  return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+}
+
+bool DecodeUtf8(const uint8_t* bytes, size_t length, uint32_t* code) {
+  uint32_t value = length == 1 ? bytes[0] : bytes[0] & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    if ((bytes[i] & 0xC0) != 0x80) return false;
+    value = value << 6 | (bytes[i] & 0x3F);
+  }
+  if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) ||
+      (value >= 0xD800 && value < 0xE000) || value > 0x10FFFF) {
+    return false;
+  }
+  *code = value;
+  return true;
+}
+
+size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* code) {
+  const size_t length = Utf8SequenceLength(uint8_t(text[at]));
+  if (length == 0 || text.size() - at < length) return 0;
+  return DecodeUtf8(reinterpret_cast<const uint8_t*>(text.data() + at), length, code) ? length : 0;
+}
+
 }  // namespace karvex

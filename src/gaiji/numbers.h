@@ -1,4 +1,5 @@
-// Lenient number reading in the manner of the C library's atoi and "%X".
+// Lenient number reading in the manner of the C library's atoi and "%X", and UTF-8
+// decoding.
 #ifndef KARVEX_GAIJI_NUMBERS_H_
 #define KARVEX_GAIJI_NUMBERS_H_
 
@@ -55,6 +56,18 @@ inline void ScanHexInto(std::string_view text, int32_t* field) {
   uint32_t v;
   if (ScanHex(text, 0, &v)) *field = static_cast<int32_t>(v);
 }
+
+/// The length of the UTF-8 sequence a byte leads, or 0 for a byte that leads none.
+size_t Utf8SequenceLength(uint8_t lead);
+
+/// The code point of the `length` bytes at `bytes` (the length their first byte gives), or
+/// false when they are not well-formed UTF-8 (overlong forms, surrogates and codes past
+/// 10FFFF included).
+bool DecodeUtf8(const uint8_t* bytes, size_t length, uint32_t* code);
+
+/// The length of the UTF-8 sequence at text[at] and its code point, or 0 when the bytes are
+/// not well-formed UTF-8.
+size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* code);
 
 }  // namespace karvex
 

@@ -1,0 +1,154 @@
+#include "gaiji/epub_images.h"
+
+#include <fcntl.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+namespace karvex {
+
+const char kGaijiCss[] =
+    "@charset \"UTF-8\";\n"
+    "/* Gaiji: characters that reading systems lack, as images of their glyphs. */\n"
+    "img.gaiji { width: 1em; height: 1em; vertical-align: text-bottom; }\n"
+    "img.gaiji-line { width: 1em; height: auto; vertical-align: text-bottom; }\n"
+    "img.gaiji-wide { width: auto; height: 1em; vertical-align: text-bottom; }\n"
+    "/* In vertical text they stand on the baseline. */\n"
+    ".vrtl img.gaiji, .vrtl img.gaiji-line, .vrtl img.gaiji-wide { vertical-align: baseline; }\n";
+
+std::string GaijiImageName(uint32_t unicode) {
+  char name[24];
+  std::snprintf(name, sizeof name, "gaiji-u%04X.png", unicode);
+  return name;
+}
+
+bool FitPicture(const Bitmap& picture, int32_t columns, int32_t width, int32_t height,
+                std::vector<uint8_t>* canvas) {
+  columns = std::min(columns, picture.width);
+  if (columns <= 0 || picture.height <= 0 || width <= 0 || height <= 0) return false;
+  const int32_t scale = std::min(width / columns, height / picture.height);
+  if (scale < 1) return false;
+  canvas->assign(size_t(width) * size_t(height), 0);
+  const int32_t left = (width - scale * columns) / 2, top = (height - scale * picture.height) / 2;
+  for (int32_t y = 0; y < scale * picture.height; ++y) {
+    const uint8_t* row = picture.pixels + int64_t{y / scale} * picture.width;
+    uint8_t* out = canvas->data() + size_t(top + y) * size_t(width) + size_t(left);
+    for (int32_t x = 0; x < scale * columns; ++x) out[x] = row[x / scale] != 0;
+  }
+  return true;
+}
+
+bool EncodeGaijiPng(const uint8_t* pixels, int32_t width, int32_t height, std::string* png,
+                    std::string* error) {
+  // libpng's messages go to *error; what the function holds lives here, beyond the reach
+  // of a longjmp, and goes whichever way the function returns.
+  struct Handles {
+    std::string* error;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::vector<uint8_t> row;
+    ~Handles() { png_destroy_write_struct(&png, &info); }
+  } handles{error, nullptr, nullptr, {}};
+  handles.row.resize((size_t(width) + 7) / 8);
+  png->clear();
+  handles.png = png_create_write_struct(
+      PNG_LIBPNG_VER_STRING, &handles,
+      [](png_structp p, png_const_charp message) {
+        *static_cast<Handles*>(png_get_error_ptr(p))->error = message;
+        png_longjmp(p, 1);
+      },
+      [](png_structp, png_const_charp) {});
+  if (handles.png) handles.info = png_create_info_struct(handles.png);
+  if (!handles.info) {
+    *error = "out of memory";
+    return false;
+  }
+  if (setjmp(png_jmpbuf(handles.png))) return false;
+  png_set_write_fn(
+      handles.png, png,
+      [](png_structp p, png_bytep data, size_t size) {
+        static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), size);
+      },
+      [](png_structp) {});
+  png_set_compression_level(handles.png, 9);
+  png_set_filter(handles.png, 0, PNG_FILTER_NONE);
+  png_set_IHDR(handles.png, handles.info, uint32_t(width), uint32_t(height), 1,
+               PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_color palette[2] = {{0, 0, 0}, {255, 255, 255}};
+  png_set_PLTE(handles.png, handles.info, palette, 2);
+  png_byte alpha[2] = {255, 0};
+  png_set_tRNS(handles.png, handles.info, alpha, 2, nullptr);
+  png_write_info(handles.png, handles.info);
+  for (int32_t y = 0; y < height; ++y) {
+    // Eight pixels a byte, the first the highest bit; a set bit is the background.
+    std::vector<uint8_t>& row = handles.row;
+    std::fill(row.begin(), row.end(), 0);
+    const uint8_t* line = pixels + int64_t{y} * width;
+    for (int32_t x = 0; x < width; ++x) {
+      if (!line[x]) row[size_t(x) / 8] |= uint8_t(0x80 >> (x % 8));
+    }
+    png_write_row(handles.png, row.data());
+  }
+  png_write_end(handles.png, nullptr);
+  return true;
+}
+
+bool ReplaceFile(const std::string& path, std::string_view bytes) {
+  const size_t slash = path.rfind('/');
+  const size_t base = slash == std::string::npos ? 0 : slash + 1;
+  const std::string temporary =
+      path.substr(0, base) + "." + path.substr(base) + "." + std::to_string(::getpid());
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                        0666);
+  if (fd < 0) return false;
+  bool written = true;
+  for (size_t at = 0; written && at < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    at += written ? size_t(n) : 0;
+  }
+  if (::close(fd) != 0) written = false;
+  if (written && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  const int error = errno;
+  ::unlink(temporary.c_str());
+  errno = error;
+  return false;
+}
+
+void EpubImageWriter::Put(const Glyph& glyph) {
+  const Bitmap& picture = glyph.picture[0];
+  const bool full = full_ ? full_(glyph) : int64_t{picture.width} * 2 > picture.height;
+  const std::string name = GaijiImageName(uint32_t(glyph.unicode));
+  const std::string path = dir_ + "/" + name;
+  const int32_t width = full ? height_ : height_ / 2;
+  // A half-width glyph in a full-width cell lies in the cell's left half.
+  const int32_t columns = full ? picture.width : std::min(picture.width, (picture.height + 1) / 2);
+  if (!FitPicture(picture, columns, width, height_, &canvas_)) {
+    failure_->Set(path, "a " + std::to_string(picture.width) + "x" +
+                            std::to_string(picture.height) + " picture does not fit a " +
+                            std::to_string(width) + "x" + std::to_string(height_) + " image");
+    return;
+  }
+  std::string png, error;
+  if (!EncodeGaijiPng(canvas_.data(), width, height_, &png, &error)) {
+    failure_->Set(path, error);
+  } else if (!ReplaceFile(path, png)) {
+    failure_->Set(path, std::strerror(errno));
+  } else {
+    classes_[uint32_t(glyph.unicode)] = full ? kGaijiFullClass : kGaijiHalfClass;
+  }
+}
+
+void EpubImageWriter::Finish(const std::vector<uint32_t>&) {
+  const std::string path = dir_ + "/gaiji.css";
+  if (!ReplaceFile(path, kGaijiCss)) failure_->Set(path, std::strerror(errno));
+}
+
+}  // namespace karvex

@@ -1,0 +1,242 @@
+"""EPUB 3 books around chapters whose gaiji became images: Debian's epubcheck must find no
+error and no warning, and headless Chromium must draw each image at its size, with the
+glyph's ink, where its character stood, and change nothing else on the page.
+make_book, epubcheck and screenshot serve any test that makes such a book."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+import zipfile
+
+from PIL import Image, ImageChops
+
+PARTS = os.path.abspath(os.environ.get("EPUB_PARTS", "build/tests/epub_parts"))
+WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
+os.makedirs(WORK, exist_ok=True)
+UNIFONT = "/usr/share/unifont/unifont.hex"
+EPUBCHECK = ["java", "-jar", "/usr/share/java/epubcheck.jar"]
+# Without the flags that stop its background connections, Chromium waits on a closed network.
+CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+            "--disable-background-networking", "--disable-component-update", "--disable-sync",
+            "--hide-scrollbars"]
+
+
+def run(args, cwd=None, limit=120):
+    """Runs a command in its own process group, killed with it after `limit` seconds;
+    returns its status and its output and error text together."""
+    p = subprocess.Popen(args, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT, start_new_session=True)
+    try:
+        out, _ = p.communicate(timeout=limit)
+    finally:
+        if p.poll() is None:
+            os.killpg(p.pid, 9)
+            p.wait()
+    return p.returncode, out.decode("utf-8", "replace")
+
+
+CONTAINER = ('<?xml version="1.0"?><container version="1.0" '
+             'xmlns="urn:oasis:names:tc:opendocument:xmlns:container"><rootfiles><rootfile '
+             'full-path="OEBPS/content.opf" media-type="application/oebps-package+xml"/>'
+             '</rootfiles></container>')
+PACKAGE = """<?xml version="1.0" encoding="UTF-8"?>
+<package xmlns="http://www.idpf.org/2007/opf" version="3.0" unique-identifier="id" xml:lang="ja">
+<metadata xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:title>外字</dc:title>
+<dc:identifier id="id">urn:uuid:2f0d6b8e-5c1a-4f7e-9a43-6b1d0c3e7a21</dc:identifier>
+<dc:language>ja</dc:language><meta property="dcterms:modified">2024-01-01T00:00:00Z</meta>
+</metadata><manifest>
+<item id="nav" href="nav.xhtml" media-type="application/xhtml+xml" properties="nav"/>
+{items}</manifest><spine>{spine}</spine></package>"""
+NAV = """<?xml version="1.0" encoding="UTF-8"?><!DOCTYPE html>
+<html xmlns="http://www.w3.org/1999/xhtml" xmlns:epub="http://www.idpf.org/2007/ops" lang="ja">
+<head><title>目次</title></head><body><nav epub:type="toc"><ol>{entries}</ol></nav></body></html>"""
+MEDIA_TYPES = {".xhtml": "application/xhtml+xml", ".css": "text/css", ".png": "image/png"}
+
+
+def make_book(oebps, book):
+    """Zips the folder `oebps` (chapters, images, style sheets) as the EPUB 3 `book`, with
+    its package document and a navigation document that lists the chapters."""
+    files = sorted(os.path.relpath(os.path.join(root, name), oebps)
+                   for root, _, names in os.walk(oebps) for name in names)
+    chapters = [f for f in files if f.endswith(".xhtml")]
+    items = "".join('<item id="i%d" href="%s" media-type="%s"/>\n'
+                    % (n, f, MEDIA_TYPES[os.path.splitext(f)[1]]) for n, f in enumerate(files))
+    spine = "".join('<itemref idref="i%d"/>' % files.index(c) for c in chapters)
+    entries = "".join('<li><a href="%s">%d</a></li>' % (c, n + 1) for n, c in enumerate(chapters))
+    with zipfile.ZipFile(book, "w", zipfile.ZIP_DEFLATED) as z:
+        # The mimetype first, stored: reading systems look for it at a fixed offset.
+        z.writestr(zipfile.ZipInfo("mimetype"), "application/epub+zip", zipfile.ZIP_STORED)
+        z.writestr("META-INF/container.xml", CONTAINER)
+        z.writestr("OEBPS/content.opf", PACKAGE.format(items=items, spine=spine))
+        z.writestr("OEBPS/nav.xhtml", NAV.format(entries=entries))
+        for f in files:
+            z.write(os.path.join(oebps, f), "OEBPS/" + f)
+
+
+def epubcheck(book):
+    """epubcheck's report on the book, which must pass it without a message."""
+    status, out = run(EPUBCHECK + [book], limit=180)
+    assert status == 0 and "No errors or warnings detected" in out, out
+    return out
+
+
+def screenshot(page, width, height, png):
+    """The page as headless Chromium draws it in a window of width x height, as RGB."""
+    with tempfile.TemporaryDirectory(dir=WORK) as profile:
+        status, out = run(CHROMIUM + ["--user-data-dir=" + profile, "--screenshot=" + png,
+                                      "--window-size=%d,%d" % (width, height),
+                                      "file://" + os.path.abspath(page)])
+    assert status == 0 and os.path.exists(png), out[-2000:]
+    return Image.open(png).convert("RGB")
+
+
+def outside(image, boxes):
+    """The picture with the boxes painted black."""
+    image = image.copy()
+    for box in boxes:
+        image.paste((0, 0, 0), box)
+    return image
+
+
+def write(path, text):
+    with open(path, "w") as f:
+        f.write(text)
+
+
+def mask_of(image, colour):
+    """255 where the picture has exactly this colour, 0 elsewhere."""
+    mask = Image.new("L", image.size)
+    mask.putdata([255 * (pixel == colour) for pixel in image.getdata()])
+    return mask
+
+
+def differ(a, b):
+    return ImageChops.difference(a, b).getbbox() is not None
+
+
+# A chapter at 128 pixels an em, which the images fill at their own size, on a sepia page
+# that shows through their background. 髙, 吉 and the
+# half-width ｱ have glyphs in the .hex files, 島屋の do not; the reference, the comment,
+# the head and the attribute keep their 髙.
+CHAPTER = """<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE html>
+<html xmlns="http://www.w3.org/1999/xhtml" xml:lang="ja" lang="ja" class="{cls}">
+<head>
+<meta charset="UTF-8"/>
+<title>髙島屋</title>
+<link rel="stylesheet" type="text/css" href="../image/gaiji.css"/>
+<style>
+html {{ writing-mode: {mode}; background-color: #f4e8c8; }}
+body {{ margin: 16px; font-size: 128px; line-height: 1.5; }}
+</style>
+</head>
+<body>
+<p title="髙">髙島屋の<span>吉</span>ｱ&#x9AD9;<!-- 髙 --></p>
+</body>
+</html>
+"""
+GAIJI = "髙吉ｱ"
+
+
+MODES = {"horizontal": ("horizontal-tb", "hltr", (1200, 400)),
+         "vertical": ("vertical-rl", "vrtl", (560, 1200))}
+
+
+class EpubBookTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        """A book of a chapter in horizontal text and one in vertical text, whose gaiji come
+        from unifont's 16x16 glyphs of 髙 and 吉 and its 8x16 glyph of ｱ, in two files."""
+        cls.tmp = tempfile.TemporaryDirectory(dir=WORK)
+        tmp = cls.tmp.name
+        with open(UNIFONT) as f:
+            lines = {l[:l.index(":")]: l for l in f if l[:4] in ("9AD9", "5409", "FF71")}
+        write(tmp + "/full.hex", "16 16\n" + lines["9AD9"] + lines["5409"])
+        write(tmp + "/half.hex", "8 16\n" + lines["FF71"])
+        os.makedirs(tmp + "/book/OEBPS/text")
+        os.makedirs(tmp + "/book/OEBPS/image")
+        cls.status = []
+        for name, (mode, style, _) in MODES.items():
+            chapter = "book/OEBPS/text/%s.xhtml" % name
+            write(tmp + "/" + chapter, CHAPTER.format(mode=mode, cls=style))
+            cls.status.append(run([PARTS, "book/OEBPS/image", "128", chapter, "full.hex", "half.hex"],
+                                  cwd=tmp))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def setUp(self):
+        self.assertEqual(self.status, [(0, "")] * len(MODES))
+
+    def test_epubcheck(self):
+        oebps = self.tmp.name + "/book/OEBPS"
+        self.assertEqual(sorted(os.listdir(oebps + "/image")),
+                         ["gaiji-u5409.png", "gaiji-u9AD9.png", "gaiji-uFF71.png", "gaiji.css"])
+        make_book(oebps, self.tmp.name + "/book.epub")
+        epubcheck(self.tmp.name + "/book.epub")
+
+    def check_page(self, name):
+        mode, _, size = MODES[name]
+        vertical = mode.startswith("vertical")
+        with tempfile.TemporaryDirectory(dir=WORK) as tmp:
+            shutil.copytree(self.tmp.name + "/book/OEBPS", tmp + "/OEBPS")
+            chapter = "%s/OEBPS/text/%s.xhtml" % (tmp, name)
+            with open(chapter) as f:
+                self.assertEqual(f.read().count('src="../image/gaiji-u'), 3)
+            # The page as written, with blank images, with each image a box of its own
+            # colour, and as it was before the images.
+            colours = {c: tuple(255 * (i == n) for n in range(3)) for i, c in enumerate(GAIJI)}
+            paths = {c: "%s/OEBPS/image/gaiji-u%04X.png" % (tmp, ord(c)) for c in GAIJI}
+            glyphs = {c: Image.open(path).convert("RGBA") for c, path in paths.items()}
+            pages = {"gaiji": screenshot(chapter, *size, tmp + "/gaiji.png")}
+            for kind in ("blank", "boxes"):
+                for c, glyph in glyphs.items():
+                    fill = colours[c] + (255,) if kind == "boxes" else (0, 0, 0, 0)
+                    Image.new("RGBA", glyph.size, fill).save(paths[c])
+                pages[kind] = screenshot(chapter, *size, "%s/%s.png" % (tmp, kind))
+            write(chapter, CHAPTER.format(mode=mode, cls=MODES[name][1]))
+            pages["text"] = screenshot(chapter, *size, tmp + "/text.png")
+
+        boxes = []
+        for c in GAIJI:
+            mask = mask_of(pages["boxes"], colours[c])
+            box = mask.getbbox()
+            self.assertIsNotNone(box, c)
+            # The whole image at its own size: 128x128, or 64x128 for the half-width ｱ.
+            self.assertEqual((box[2] - box[0], box[3] - box[1]), glyphs[c].size, c)
+            self.assertEqual(mask.crop(box).histogram()[255], glyphs[c].size[0] * glyphs[c].size[1])
+            boxes.append(box)
+            # The glyph's ink black on the page, and the page showing through elsewhere.
+            expected = pages["blank"].crop(box)
+            expected.paste((0, 0, 0), mask=mask_of(glyphs[c], (0, 0, 0, 255)))
+            self.assertFalse(differ(pages["gaiji"].crop(box), expected), c)
+            self.assertTrue(differ(pages["gaiji"].crop(box), pages["blank"].crop(box)), c)
+            # The character stood there.
+            self.assertTrue(differ(pages["text"].crop(box), pages["blank"].crop(box)), c)
+        # In reading order: along the line left to right, or down the column.
+        along = [box[1] if vertical else box[0] for box in boxes]
+        self.assertEqual(along, sorted(along))
+        self.assertFalse(differ(outside(pages["gaiji"], boxes), outside(pages["blank"], boxes)))
+        # Nothing else moved from where it stood before the images: the original page is
+        # the same but near the boxes, where a font's glyph may reach a little above or
+        # below (left or right of) the em that the image fills. In vertical text the
+        # half-width ｱ, drawn sideways as text, stands upright as an image: it takes a whole
+        # em down the column, and what follows it moves down half an em.
+        near = [(x0, y0 - 32, x1, y1 + 32) if not vertical else (x0 - 32, y0, x1 + 32, y1)
+                for x0, y0, x1, y1 in boxes]
+        end = (size[0], boxes[2][1]) if vertical else size
+        self.assertFalse(differ(outside(pages["gaiji"], near).crop((0, 0) + end),
+                                outside(pages["text"], near).crop((0, 0) + end)))
+
+    def test_horizontal_text(self):
+        self.check_page("horizontal")
+
+    def test_vertical_text(self):
+        self.check_page("vertical")
+
+
+if __name__ == "__main__":
+    unittest.main()
