@@ -40,6 +40,8 @@ class PendingFile {
   OutputStream* stream() { return &stream_; }
   /// True once a write to the file failed.
   bool failed() const { return stream_.failed(); }
+  /// The errno of the first failed write, or 0.
+  int error() const { return stream_.error(); }
   /// Writes out what the stream holds and closes the file; false with *error set.
   bool Close(std::string* error);
   /// Gives the closed file its name; false with *error set.

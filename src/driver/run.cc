@@ -179,26 +179,35 @@ int Run(const RunOptions& options, const RunIo& io) {
   WriteCharacters(stream.lacking(), lacking.stream());
   if (!io.out->Flush()) failure.Set("standard output", std::strerror(io.out->error()));
 
-  // The files replace what was there once every write went well, when the run ended well or
-  // failed past its first glyph for a reason of its source (a character it lacks, a broken
-  // font): they go with what standard output holds. A list without new lines stays as it is.
-  bool keep = !stream.failed() && !io.out->failed() && (guard.put() || !failure.happened());
+  bool wrote = !stream.failed() && !io.out->failed();
+  for (const PendingFile* file : {&map, &lacking, &proof, &lists[0], &lists[1]}) {
+    if (file->failed()) {
+      failure.Set(file->name(), std::strerror(file->error()));
+      wrote = false;
+    }
+  }
+  if (!wrote) return fail();  // a write error or a signal: every file stays as it was
+
+  // The files replace what was there when the run ended well, or failed past its first
+  // glyph for a reason of its source (a character it lacks, a broken font): they go with
+  // what standard output holds. A list without new lines stays as it is.
   std::vector<PendingFile*> files = {&map, &lacking, &proof};
   for (bool full : {false, true}) {
     if (freepwing.wrote(full)) files.push_back(&lists[full]);
   }
+  const bool keep = guard.put() || !failure.happened();
   for (PendingFile* file : files) {
     std::string error;
     if (keep && !file->Close(&error)) {
       failure.Set(file->name(), error);
-      keep = false;
+      return fail();
     }
   }
   for (PendingFile* file : files) {
     std::string error;
     if (keep && !file->Rename(&error)) {
       failure.Set(file->name(), error);
-      keep = false;
+      return fail();
     }
   }
   if (const int signal = StopSignal(io)) return 128 + signal;
