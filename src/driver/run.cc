@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "driver/fallback_faces.h"
@@ -120,15 +120,14 @@ int Run(const RunOptions& options, const RunIo& io) {
     return fail();
   }
   for (bool full : {false, true}) {
-    if (!options.freepwing()) break;
     const std::string name = FreePwingList(options.freepwing_dir, full);
     std::string error;
-    if (!lists[full].Start(name, io, &error)) {
+    if (options.freepwing() && !lists[full].Start(name, io, &error)) {
       failure.Set(name, error);
       return fail();
     }
     // A list is written again whole: what it held, then the new lines.
-    if (!lists[full].direct()) lists[full].stream()->Write(book.text[full]);
+    if (options.freepwing() && !lists[full].direct()) lists[full].stream()->Write(book.text[full]);
   }
 
   const WriteFile write_file = [&io](const std::string& name,
@@ -195,18 +194,18 @@ int Run(const RunOptions& options, const RunIo& io) {
   for (bool full : {false, true}) {
     if (freepwing.wrote(full)) files.push_back(&lists[full]);
   }
-  const bool keep = guard.put() || !failure.happened();
-  for (PendingFile* file : files) {
+  if (guard.put() || !failure.happened()) {
+    // Every file is closed before any is renamed: a full disk leaves all of them as they were.
     std::string error;
-    if (keep && !file->Close(&error)) {
-      failure.Set(file->name(), error);
-      return fail();
+    const PendingFile* failed = nullptr;
+    for (PendingFile* file : files) {
+      if (!failed && !file->Close(&error)) failed = file;
     }
-  }
-  for (PendingFile* file : files) {
-    std::string error;
-    if (keep && !file->Rename(&error)) {
-      failure.Set(file->name(), error);
+    for (PendingFile* file : files) {
+      if (!failed && !file->Rename(&error)) failed = file;
+    }
+    if (failed) {
+      failure.Set(failed->name(), error);
       return fail();
     }
   }
