@@ -120,14 +120,15 @@ int Run(const RunOptions& options, const RunIo& io) {
     return fail();
   }
   for (bool full : {false, true}) {
+    if (!options.freepwing()) break;
     const std::string name = FreePwingList(options.freepwing_dir, full);
     std::string error;
-    if (options.freepwing() && !lists[full].Start(name, io, &error)) {
+    if (!lists[full].Start(name, io, &error)) {
       failure.Set(name, error);
       return fail();
     }
     // A list is written again whole: what it held, then the new lines.
-    if (options.freepwing() && !lists[full].direct()) lists[full].stream()->Write(book.text[full]);
+    if (!lists[full].direct()) lists[full].stream()->Write(book.text[full]);
   }
 
   const WriteFile write_file = [&io](const std::string& name,
