@@ -4,7 +4,8 @@
 //
 // Writes one file per code of FIRST..LAST (hex), named "%04X.bmp" as karvex names them,
 // each a white 16 x 16 one-bit BMP of the size karvex writes for the default cell
-// (62 + 4 x 16 = 126 bytes): one open, one write, one close per file, nothing drawn.
+// (62 + 4 x 16 = 126 bytes), whole as karvex writes files: under a temporary name that is
+// then renamed. One open, one write, one close, one rename per file, nothing drawn.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -44,8 +45,9 @@ int main(int argc, char** argv) {
   char name[16];
   for (long code = first; code <= last; ++code) {
     std::snprintf(name, sizeof name, "%04lX.bmp", code);
-    int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0 || ::write(fd, file, kSize) != ssize_t{kSize} || ::close(fd) != 0) {
+    int fd = ::open(".bare", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0 || ::write(fd, file, kSize) != ssize_t{kSize} || ::close(fd) != 0 ||
+        std::rename(".bare", name) != 0) {
       std::perror(name);
       return 1;
     }

@@ -1,11 +1,16 @@
 // The whole command line against in-memory sources and a fake face. Input: flags u8, the
 // arguments separated by LF up to the first NUL, then what every source file reads as.
 // Flags: bit 0 standard output fails, bit 1 the map file cannot be made, bit 2 map writes
-// fail, bit 3 BMP files cannot be made, bit 4 BMP writes fail, bit 5 texts come in pieces
-// of 1 to 4 bytes, bit 6 sources cannot be read.
+// fail, bit 3 other files cannot be made, bit 4 their writes fail, bit 5 renames fail,
+// bit 6 sources cannot be read, bit 7 SIGTERM arrives at a look given by the input's size.
+// Names under /dev/ are written directly, the others through temporary files, every one
+// of which must be renamed or removed by the end of the run. Texts whose size is odd come in
+// pieces of 1 to 4 bytes, so that characters straddle them.
 #include <strings.h>
 
 #include <cerrno>
+#include <csignal>
+#include <set>
 
 #include "driver/run.h"
 #include "fuzz_input.h"
@@ -74,35 +79,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     *error = "Is a directory";
     return !(flags & 64);
   };
-  // Pieces of 1 to 4 bytes with bit 5, so that characters straddle them; whole otherwise.
   io.read_pieces = [&](const std::string& name, const auto& take, std::string* error) {
     std::string text;
     if (!io.read_file(name, &text, error)) return false;
     for (size_t at = 0, n; at < text.size(); at += n) {
-      n = flags & 32 ? 1 + at % 4 : text.size();
+      n = text.size() % 2 ? 1 + at % 4 : text.size();
       if (!take(std::string_view(text).substr(at, n))) break;
     }
     return true;
   };
-  io.create_file = [&](const std::string& name) {
+  std::set<std::string> temps;  // temporary files not yet renamed or removed
+  bool stop_met = false;
+  io.start_file = [&](const std::string& name, std::string* temp, std::string* final_name) {
     const bool map = name == o.map_name, fail = flags & (map ? 2 : 8);
     failure_met |= fail;
     errno = EACCES;
-    return fail ? nullptr : Sink(flags & (map ? 4 : 16));
+    if (fail) return static_cast<FILE*>(nullptr);
+    *final_name = name;
+    temp->clear();
+    if (name.rfind("/dev/", 0) != 0) temps.insert(*temp = name + "~" + std::to_string(temps.size()));
+    return Sink(flags & (map ? 4 : 16));
   };
-  io.open_file = [&](const std::string& name, bool* created) {
-    *created = true;
-    return io.create_file(name);
+  io.rename_file = [&](const std::string& temp, const std::string&) {
+    if (stop_met) std::abort();  // a stopped run replaces no file
+    failure_met |= (flags & 32) != 0;
+    errno = EXDEV;
+    return !(flags & 32) && temps.erase(temp) == 1;
   };
-  io.remove_file = [](const std::string&) {};
-  io.append_file = io.create_file;
+  io.remove_file = [&](const std::string& name) { temps.erase(name); };
+  io.is_file = [](const std::string&) { return true; };
+  size_t looks = 0;
+  io.stop_signal = [&] {
+    stop_met |= (flags & 128) && looks++ >= contents.size() % 16;
+    return stop_met ? SIGTERM : 0;
+  };
   io.make_folder = [](const std::string&) { return true; };
   io.open_face = [](const std::string& name, std::string* notice, std::string* error) {
     *notice = name == "Fake" ? "" : "a stand-in";
     *error = "no such face";
     return std::unique_ptr<FaceRasterizer>(name.rfind("Missing", 0) ? new FakeFace : nullptr);
   };
-  if (Run(o, io) != kExitFailure && failure_met) std::abort();  // no failure passes as success
+  const int status = Run(o, io);
+  if (stop_met != (status == 128 + SIGTERM)) std::abort();
+  if (failure_met && !stop_met && status != kExitFailure) std::abort();  // no failure passes as success
+  if (!temps.empty()) std::abort();  // a temporary file left behind
   std::fclose(out_file);
   std::fclose(io.diagnostics);
   return 0;

@@ -17,7 +17,8 @@ const char kHelpText[] =
     "       karvex SOURCE [FIRST [LAST]] [-h] [-m=MAP] [-e=HEX] [-u=HEX] [-x=N] [-y=N] [-b=N]\n"
     "              [-0=C] [-o=bmp] [--codes=FILE] [--missing-from=CHARSET]\n"
     "              [--fallback=FACE[,FACE...]] [--lacking=FILE] [--freepwing=DIR]\n"
-    "              [--heights=16[,24[,30[,48]]]] [--proof=FILE.png]\n"
+    "              [--heights=16[,24[,30[,48]]]] [--proof=FILE.png] [--epub=DIR]\n"
+    "              [--epub-size=N] [--epub-text=FILE.xhtml[,FILE...]]\n"
     "  -h          the XML header and footer around the glyphs, and around the map\n"
     "  -m=FILE     write the gaiji map file FILE (Unicode value to EB code)\n"
     "  -e=HEX      the first EB gaiji code (default A121)\n"
@@ -38,6 +39,9 @@ const char kHelpText[] =
     "  --freepwing=DIR       XBM files and FreePWING's halfchar.txt and fullchar.txt\n"
     "  --heights=LIST        a FreePWING book's glyph heights: 16, 16,24, 16,24,30 or all\n"
     "  --proof=FILE.png      a picture of every glyph of the run, codes below each\n"
+    "  --epub=DIR            gaiji images for an EPUB book, DIR/gaiji-uXXXX.png and gaiji.css\n"
+    "  --epub-size=N         the images' height in pixels (default 128; half width N/2 wide)\n"
+    "  --epub-text=FILES     XHTML chapters whose characters become the images, rewritten\n"
     "Sources:\n"
     "  NAME.bdf    a BDF font; the codes select glyphs by their ENCODING\n"
     "  NAME.hex    a .hex glyph file: a size line (\"16 16\"), then CODE:BITMAP lines\n"
@@ -152,7 +156,8 @@ bool ReadLongOption(std::string_view arg, RunOptions* options, std::string* erro
   static const std::pair<const char*, const char*> kValues[] = {
       {"--codes", "FILE"}, {"--missing-from", "CHARSET"}, {"--fallback", "FACE[,FACE...]"},
       {"--lacking", "FILE"}, {"--freepwing", "DIR"}, {"--heights", "16[,24[,30[,48]]]"},
-      {"--proof", "FILE.png"}};
+      {"--proof", "FILE.png"}, {"--epub", "DIR"}, {"--epub-size", "N"},
+      {"--epub-text", "FILE.xhtml[,FILE...]"}};
   const auto known = std::find_if(std::begin(kValues), std::end(kValues),
                                   [&](const auto& option) { return name == option.first; });
   if (known == std::end(kValues)) {
@@ -179,6 +184,21 @@ bool ReadLongOption(std::string_view arg, RunOptions* options, std::string* erro
       return false;
     }
     options->proof_file = value;
+  } else if (name == "--epub") {
+    options->epub_dir = value;
+  } else if (name == "--epub-size") {
+    // Whole pixels from 8 to 4096: a picture larger would only cost memory and time.
+    const int32_t size = ScanDecimal(value);
+    if (value.find_first_not_of("0123456789") != std::string::npos || size < 8 || size > 4096) {
+      *error = name + ": " + value + " is no height from 8 to 4096 pixels";
+      return false;
+    }
+    options->epub_size = size;
+  } else if (name == "--epub-text") {
+    if (!SplitList(value, &options->epub_text)) {
+      *error = name + ": an empty file name";
+      return false;
+    }
   } else if (name == "--fallback") {
     if (!SplitList(value, &options->fallback)) {
       *error = name + ": an empty face name";

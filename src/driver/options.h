@@ -36,14 +36,21 @@ struct RunOptions {
   std::string freepwing_dir;       ///< --freepwing: XBM files and FreePWING's lists go here.
   std::vector<int32_t> heights{16};   ///< --heights: a FreePWING book's glyph heights.
   std::string proof_file;          ///< --proof: a PNG picture of every glyph of the run.
+  std::string epub_dir;            ///< --epub: gaiji images and style sheet of an EPUB book.
+  int32_t epub_size = 128;         ///< --epub-size: the images' height in pixels.
+  std::vector<std::string> epub_text;  ///< --epub-text: XHTML chapters to rewrite.
   std::string error;               ///< What is wrong with the command line (kError).
   /// Likely mistakes that the letter rules read all the same, in the order of the
   /// arguments: "ARG: what it reads as", ARG as typed.
   std::vector<std::string> notes;
 
-  /// A code-set run writes the characters of a text or those a character set lacks.
-  bool code_set() const { return !codes_file.empty() || !missing_from.empty(); }
+  /// A code-set run writes the characters of a text or those a character set lacks, or those
+  /// of EPUB chapters.
+  bool code_set() const {
+    return !codes_file.empty() || !missing_from.empty() || !epub_text.empty();
+  }
   bool freepwing() const { return !freepwing_dir.empty(); }
+  bool epub() const { return !epub_dir.empty(); }
 
   bool bmp_mode() const { return output_mode == 'b' || output_mode == 'B'; }
 };

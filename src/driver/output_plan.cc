@@ -69,10 +69,13 @@ bool StartFreePwing(const RunOptions& options, const RunIo& io, Source* source,
                     FreePwingBook* book, Failure* failure) {
   const std::string& dir = options.freepwing_dir;
   for (bool full : {false, true}) {
-    const std::string path = dir + (full ? "/fullchar.txt" : "/halfchar.txt");
+    const std::string path = FreePwingList(dir, full);
     std::string text, error;
     if (io.read_file(path, &text, &error)) {
-      book->Read(full, text);
+      if (!book->Read(full, std::move(text), io.is_file, &error)) {
+        failure->Set(path, error);
+        return false;
+      }
     } else if (error != std::strerror(ENOENT)) {  // a list not there yet is new
       failure->Set(path, error);
       return false;

@@ -1,55 +1,64 @@
 // Files a run writes besides standard output (the map, the lacking characters, the proof
-// sheet), which a run that fails before its first glyph leaves as they were.
+// sheet, FreePWING's lists, BMP and XBM files): each reaches its name only whole.
 #ifndef KARVEX_DRIVER_PENDING_FILE_H_
 #define KARVEX_DRIVER_PENDING_FILE_H_
 
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <string>
 
+#include "driver/run.h"
 #include "gaiji/output_stream.h"
 
 namespace karvex {
 
-/// Opens `name` for writing without emptying it; null with errno set on failure, and
-/// *created when the open made the file.
-FILE* OpenWithoutEmptying(const std::string& name, bool* created);
+/// Opens what a run writes for the file `name` (RunIo::start_file): a new temporary file in
+/// the folder of `name`, or of the file that `name` links to, with the permission bits of
+/// the file it is to replace; *temp is its name and *final_name the one it gets when whole.
+/// A name that exists and is neither a regular file nor a folder (a device, a FIFO) is
+/// opened as it is, *temp empty. Null with errno set on failure: a folder is EISDIR, a
+/// file the user may not write EACCES.
+FILE* StartFile(const std::string& name, std::string* temp, std::string* final_name);
 
+/// A file of the run, written through stream() under a temporary name and renamed once
+/// whole; a device or a FIFO is written directly. Destroyed before Rename, it removes its
+/// temporary file, which leaves the named file as it was.
 class PendingFile {
  public:
-  using Open = std::function<FILE*(const std::string& name, bool* created)>;
-  using Remove = std::function<void(const std::string& name)>;
-
   PendingFile() = default;
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
   ~PendingFile() { Abandon(); }
 
-  /// Opens the file as it is, so that a path that cannot be written fails before anything
-  /// is read; false with *error set to the system's reason.
-  bool Start(const std::string& name, const Open& open, Remove remove, std::string* error);
-  bool started() const { return file_ != nullptr || committed_; }
+  /// Opens the file, so that a path that cannot be written fails before anything is read;
+  /// false with *error set to the system's reason.
+  bool Start(const std::string& name, const RunIo& io, std::string* error);
+  bool started() const { return io_ != nullptr; }
+  /// True when the file is written as it is, not under a temporary name.
+  bool direct() const { return temp_.empty(); }
   const std::string& name() const { return name_; }
-  /// What the run writes: held in memory until Commit.
   OutputStream* stream() { return &stream_; }
-  /// Empties the file (a regular one) and lets the stream write into it; false with errno
-  /// set when it cannot be emptied.
-  bool Commit();
-  /// Writes out what the stream holds and closes the file; false with errno set on a
-  /// failed write.
-  bool Close();
-  /// Leaves the file as it was before the run, or removes it when the run made it.
+  /// True once a write to the file failed.
+  bool failed() const { return stream_.failed(); }
+  /// The errno of the first failed write, or 0.
+  int error() const { return stream_.error(); }
+  /// Writes out what the stream holds and closes the file; false with *error set.
+  bool Close(std::string* error);
+  /// Gives the closed file its name; false with *error set.
+  bool Rename(std::string* error);
+  /// Closes the file and removes the temporary one, unless renamed.
   void Abandon();
 
  private:
-  std::string name_;
+  const RunIo* io_ = nullptr;
+  std::string name_, temp_, final_name_;
   FILE* file_ = nullptr;
-  bool created_ = false;
-  bool committed_ = false;
-  Remove remove_;
   OutputStream stream_;
 };
+
+/// Writes the file `name` whole through a PendingFile: `fill` writes its content.
+bool WriteWholeFile(const RunIo& io, const std::string& name,
+                    const std::function<void(OutputStream*)>& fill, std::string* error);
 
 }  // namespace karvex
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "driver/code_set.h"
@@ -36,26 +37,63 @@ std::string Edges(uint8_t edges) {
   return text;
 }
 
-// Lets the run's files be written once the first glyph is on its way.
-class Committer : public GlyphOutput {
+// Says on standard error what the run met without failing: notes on the source, the
+// fallback faces' share, the cuts by cell and edge, the codes a face has no glyph for and
+// where the EB codes left their range.
+void Tell(const RunOptions& options, const RunIo& io, const GlyphStream& stream,
+          const FallbackFaces& fallbacks) {
+  const char* source = options.source.c_str();
+  for (const std::string& note : stream.notes()) {
+    std::fprintf(io.diagnostics, "karvex: %s: %s\n", source, note.c_str());
+  }
+  fallbacks.Tell();
+  for (int i = 0; i < kMaxPictures; ++i) {
+    const GlyphStream::Cuts& cuts = stream.cuts(i);
+    if (cuts.codes.empty()) continue;
+    const CellSize cell = stream.cell(), roomier = stream.roomier();
+    const std::string where =
+        options.freepwing() ? "at height " + std::to_string(kFreePwingHeights[i]) + " the cells cut "
+                            : "the " + std::to_string(cell.width) + "x" +
+                                  std::to_string(cell.height) + " cell cuts ";
+    const std::string hint = roomier.width == 0 ? ""
+                             : " (try -x=" + std::to_string(roomier.width) +
+                                   " -y=" + std::to_string(roomier.height) + ")";
+    std::fprintf(io.diagnostics, "karvex: %s: %s%s%s\n", source, where.c_str(),
+                 Characters(cuts.codes, (" of the glyphs " + Edges(cuts.edges) + ":").c_str())
+                     .c_str(),
+                 hint.c_str());
+  }
+  if (!stream.missing().empty()) {
+    std::fprintf(io.diagnostics, "karvex: %s: has no glyph for %s\n", source,
+                 Characters(stream.missing(), " of the codes:").c_str());
+  }
+  if (const GlyphStream::Departure& left = stream.departure(); left.glyph > 0) {
+    std::fprintf(io.diagnostics, "karvex: the EB codes leave A121..FE7E at glyph %lld, U+%04X (%X)\n",
+                 static_cast<long long>(left.glyph), uint32_t(left.unicode), uint32_t(left.eb));
+  }
+}
+
+int StopSignal(const RunIo& io) { return io.stop_signal ? io.stop_signal() : 0; }
+
+// Stops the sources once a signal asked the run to end or a write to one of its files
+// failed, and notes whether a glyph went out.
+class Guard : public GlyphOutput {
  public:
-  explicit Committer(std::vector<PendingFile*> files, Failure* failure)
-      : files_(std::move(files)), failure_(failure) {}
-  void Put(const Glyph&) override {
-    if (!committed_) Commit();
-  }
-  void Commit() {
-    committed_ = true;
-    for (PendingFile* file : files_) {
-      if (file->started() && !file->Commit()) failure_->Set(file->name(), std::strerror(errno));
+  Guard(const RunIo& io, std::vector<PendingFile*> files) : io_(io), files_(std::move(files)) {}
+  void Put(const Glyph&) override { put_ = true; }
+  bool failed() const override {
+    if (StopSignal(io_) != 0) return true;
+    for (const PendingFile* file : files_) {
+      if (file->failed()) return true;
     }
+    return false;
   }
-  bool committed() const { return committed_; }
+  bool put() const { return put_; }
 
  private:
+  const RunIo& io_;
   std::vector<PendingFile*> files_;
-  Failure* failure_;
-  bool committed_ = false;
+  bool put_ = false;
 };
 
 // Writes the characters as UTF-8 text, one a line.
@@ -85,31 +123,33 @@ void WriteCharacters(const std::vector<uint32_t>& codes, OutputStream* out) {
 int Run(const RunOptions& options, const RunIo& io) {
   Failure failure;
   auto fail = [&] {
+    // A read that a signal cut short needs no line of its own.
+    if (const int signal = StopSignal(io)) return 128 + signal;
     std::fprintf(io.diagnostics, "karvex: %s: %s\n", failure.name.c_str(), failure.reason.c_str());
-    return kExitFailure;
+    return int(kExitFailure);
   };
-  // Nothing is read or written until the characters, the files the run writes, the
-  // source and the fallback faces are all to be had; a run that then fails before its
-  // first glyph leaves those files as they were.
+  // Nothing is read or written until the files the run writes, the characters, the source
+  // and the fallback faces are all to be had. Each file is written under a temporary name
+  // and renamed when whole, so that a run that fails before its first glyph, is stopped by
+  // a signal or meets a write error leaves every file as it was.
   const bool file_source = HasSuffix(options.source, ".bdf") || HasSuffix(options.source, ".hex");
   if (!CheckOptions(options, file_source, &failure)) return fail();
   FallbackFaces fallbacks(options, io);
   if (!fallbacks.Open(&failure)) return fail();
+  PendingFile map, lacking, proof, lists[2];
+  for (auto [file, name] : {std::pair{&map, &options.map_name}, {&lacking, &options.lacking_file},
+                            {&proof, &options.proof_file}}) {
+    std::string error;
+    if (!name->empty() && !file->Start(*name, io, &error)) {
+      failure.Set(*name, error);
+      return fail();
+    }
+  }
   // A FreePWING book takes a face's characters as a set, each of them or none.
   std::unique_ptr<CodeSet> set;
   if (options.code_set() || (options.freepwing() && !file_source)) {
     set = std::make_unique<CodeSet>();
     if (!ReadCodeSet(options, io, set.get(), &failure)) return fail();
-  }
-  PendingFile map, lacking, proof;
-  const auto remove = [&io](const std::string& name) { io.remove_file(name); };
-  for (auto [file, name] : {std::pair{&map, &options.map_name}, {&lacking, &options.lacking_file},
-                            {&proof, &options.proof_file}}) {
-    std::string error;
-    if (!name->empty() && !file->Start(*name, io.open_file, remove, &error)) {
-      failure.Set(*name, error);
-      return fail();
-    }
   }
   Source source;
   FreePwingBook book;
@@ -123,14 +163,30 @@ int Run(const RunOptions& options, const RunIo& io) {
     faces.insert(faces.begin(), source.rasterizer.get());
     if (!StartFreePwing(options, io, &source, set.get(), faces, &book, &failure)) return fail();
   }
+  for (bool full : {false, true}) {
+    if (!options.freepwing()) break;
+    const std::string name = FreePwingList(options.freepwing_dir, full);
+    std::string error;
+    if (!lists[full].Start(name, io, &error)) {
+      failure.Set(name, error);
+      return fail();
+    }
+    // A list is written again whole: what it held, then the new lines.
+    if (!lists[full].direct()) lists[full].stream()->Write(book.text[full]);
+  }
 
-  Committer committer({&map, &lacking, &proof}, &failure);
+  const WriteFile write_file = [&io](const std::string& name,
+                                     const std::function<void(OutputStream*)>& fill,
+                                     std::string* error) {
+    return WriteWholeFile(io, name, fill, error);
+  };
+  Guard guard(io, {&map, &proof, &lists[0], &lists[1]});
   GaijiWriter writer(io.out, map.started() ? map.stream() : nullptr, options.off_char,
                      options.header, !options.bmp_mode());
-  BmpExporter bmp(io.create_file, &failure);
-  FreePwingWriter freepwing(options.freepwing_dir, book, io.create_file, io.append_file,
-                            &failure);
-  std::vector<GlyphOutput*> outputs = {&committer};
+  BmpExporter bmp(write_file, &failure);
+  FreePwingWriter freepwing(options.freepwing_dir, write_file, lists[0].stream(),
+                            lists[1].stream(), &failure);
+  std::vector<GlyphOutput*> outputs = {&guard};
   if (options.freepwing()) {
     outputs.push_back(&freepwing);
   } else {
@@ -160,50 +216,45 @@ int Run(const RunOptions& options, const RunIo& io) {
       failure.Set(options.source, error);
     }
   }
+  // Stopped by a signal: the files' destructors remove what the run wrote of them.
+  if (const int signal = StopSignal(io)) return 128 + signal;
   for (GlyphOutput* output : outputs) output->Finish(stream.lacking());
-
-  // A run that failed before its first glyph leaves its files alone; any other writes them.
-  if (!committer.committed()) {
-    if (failure.happened()) {
-      for (PendingFile* file : {&map, &lacking, &proof}) file->Abandon();
-    } else {
-      committer.Commit();
-    }
-  }
   WriteCharacters(stream.lacking(), lacking.stream());
   if (!io.out->Flush()) failure.Set("standard output", std::strerror(io.out->error()));
-  for (PendingFile* file : {&map, &lacking, &proof}) {
-    if (!file->Close()) failure.Set(file->name(), std::strerror(errno));
+
+  bool wrote = !stream.failed() && !io.out->failed();
+  for (const PendingFile* file : {&map, &lacking, &proof, &lists[0], &lists[1]}) {
+    if (file->failed()) {
+      failure.Set(file->name(), std::strerror(file->error()));
+      wrote = false;
+    }
   }
-  for (const std::string& note : stream.notes()) {
-    std::fprintf(io.diagnostics, "karvex: %s: %s\n", options.source.c_str(), note.c_str());
+  if (!wrote) return fail();  // a write error or a signal: every file stays as it was
+
+  // The files replace what was there when the run ended well, or failed past its first
+  // glyph for a reason of its source (a character it lacks, a broken font): they go with
+  // what standard output holds. A list without new lines stays as it is.
+  std::vector<PendingFile*> files = {&map, &lacking, &proof};
+  for (bool full : {false, true}) {
+    if (freepwing.wrote(full)) files.push_back(&lists[full]);
   }
-  fallbacks.Tell();
-  for (int i = 0; i < kMaxPictures; ++i) {
-    if (stream.cuts(i).codes.empty()) continue;
-    const CellSize cell = stream.cell();
-    const std::string where =
-        options.freepwing() ? "at height " + std::to_string(kFreePwingHeights[i]) + " the cells cut "
-                            : "the " + std::to_string(cell.width) + "x" +
-                                  std::to_string(cell.height) + " cell cuts ";
-    const CellSize roomier = stream.roomier();
-    const std::string hint = roomier.width == 0 ? ""
-                             : " (try -x=" + std::to_string(roomier.width) +
-                                   " -y=" + std::to_string(roomier.height) + ")";
-    std::fprintf(io.diagnostics, "karvex: %s: %s%s%s\n", options.source.c_str(), where.c_str(),
-                 Characters(stream.cuts(i).codes,
-                            (" of the glyphs " + Edges(stream.cuts(i).edges) + ":").c_str())
-                     .c_str(),
-                 hint.c_str());
+  if (guard.put() || !failure.happened()) {
+    // Every file is closed before any is renamed: a full disk leaves all of them as they were.
+    std::string error;
+    const PendingFile* failed = nullptr;
+    for (PendingFile* file : files) {
+      if (!failed && !file->Close(&error)) failed = file;
+    }
+    for (PendingFile* file : files) {
+      if (!failed && !file->Rename(&error)) failed = file;
+    }
+    if (failed) {
+      failure.Set(failed->name(), error);
+      return fail();
+    }
   }
-  if (!stream.missing().empty()) {
-    std::fprintf(io.diagnostics, "karvex: %s: has no glyph for %s\n", options.source.c_str(),
-                 Characters(stream.missing(), " of the codes:").c_str());
-  }
-  if (const GlyphStream::Departure& left = stream.departure(); left.glyph > 0) {
-    std::fprintf(io.diagnostics, "karvex: the EB codes leave A121..FE7E at glyph %lld, U+%04X (%X)\n",
-                 static_cast<long long>(left.glyph), uint32_t(left.unicode), uint32_t(left.eb));
-  }
+  if (const int signal = StopSignal(io)) return 128 + signal;
+  Tell(options, io, stream, fallbacks);
   if (!stream.lacking().empty()) {
     // Every face tried is named: the source's, then the fallback faces.
     const std::string tried = fallbacks.Names();

@@ -30,15 +30,18 @@ struct RunIo {
   std::function<bool(const std::string& name, const std::function<bool(std::string_view)>& take,
                      std::string* error)>
       read_pieces;
-  /// Creates or truncates a file for writing; null with errno set on failure.
-  std::function<FILE*(const std::string& name)> create_file;
-  /// Opens a file for writing without emptying it; null with errno set on failure, and
-  /// *created when the open made the file (the map, the lacking characters, the proof).
-  std::function<FILE*(const std::string& name, bool* created)> open_file;
-  /// Removes a file the run made and then has no use for.
+  /// Opens what the run writes for the file `name`: a temporary file beside it, *temp its
+  /// name and *final_name the name it gets when whole; or, for a name that exists and is
+  /// not a regular file (a device, a FIFO), that file itself, *temp empty. Null with errno
+  /// set on failure (StartFile).
+  std::function<FILE*(const std::string& name, std::string* temp, std::string* final_name)>
+      start_file;
+  /// Gives a whole temporary file its final name; false with errno set.
+  std::function<bool(const std::string& temp, const std::string& name)> rename_file;
+  /// Removes a temporary file the run has no use for.
   std::function<void(const std::string& name)> remove_file;
-  /// Opens a file, made if missing, to add to its end; null with errno set on failure.
-  std::function<FILE*(const std::string& name)> append_file;
+  /// True when `name` is an existing regular file (an XBM file a FreePWING list names).
+  std::function<bool(const std::string& name)> is_file;
   /// Makes a folder; false with errno set on failure (EEXIST when it is there already).
   std::function<bool(const std::string& name)> make_folder;
   /// Opens a font face by name; null with *error on failure. A face other than the one
@@ -49,9 +52,13 @@ struct RunIo {
   /// Shows how far a long face run is (codes done, codes in all), and is called once more
   /// when the run's loop has ended, however it ended; may be empty.
   std::function<void(uint64_t done, uint64_t total, bool ended)> progress;
+  /// The signal that asked the run to end (SIGINT, SIGTERM, SIGHUP), or 0; may be empty.
+  /// The sources look at it before each glyph.
+  std::function<int()> stop_signal;
 };
 
-/// Runs the source named in `options` to its end and returns the exit status.
+/// Runs the source named in `options` to its end and returns the exit status: 128 + N when
+/// signal N asked it to end, its temporary files removed.
 int Run(const RunOptions& options, const RunIo& io);
 
 }  // namespace karvex

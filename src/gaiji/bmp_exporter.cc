@@ -1,9 +1,9 @@
 #include "gaiji/bmp_exporter.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <string>
 #include <vector>
 
 namespace karvex {
@@ -21,10 +21,6 @@ void Put16(uint8_t* p, uint16_t v) {
 void Put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
-
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -81,26 +77,21 @@ void WriteBmp(const Bitmap& picture, const BmpGeometry& geometry, OutputStream* 
 }
 
 void BmpExporter::Put(const Glyph& glyph) {
+  if (failed_) return;
   char name[16];
   std::snprintf(name, sizeof name, "%04X.bmp", static_cast<uint32_t>(glyph.unicode));
   const Bitmap& picture = glyph.picture[0];
   BmpGeometry geometry;
+  std::string error;
   if (!BmpGeometryFor(uint32_t(picture.width), uint32_t(picture.height), &geometry)) {
-    failure_->Set(name, "a " + std::to_string(picture.width) + "x" +
-                            std::to_string(picture.height) + " cell gives no BMP picture");
+    error = "a " + std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+            " cell gives no BMP picture";
+  } else if (write_file_(name, [&](OutputStream* out) { WriteBmp(picture, geometry, out); },
+                         &error)) {
     return;
   }
-  std::unique_ptr<FILE, FileCloser> file(create_file_(name));
-  if (!file) {
-    failure_->Set(name, std::strerror(errno));
-    return;
-  }
-  // The stream below collects the whole file; the FILE needs no buffer of its own, and
-  // without one it skips the fstat that sizing a buffer costs for each of many files.
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  OutputStream stream(file.get());
-  WriteBmp(picture, geometry, &stream);
-  if (!CloseFile(&stream, file.release())) failure_->Set(name, std::strerror(errno));
+  failure_->Set(name, error);
+  failed_ = true;
 }
 
 }  // namespace karvex

@@ -3,8 +3,6 @@
 #define KARVEX_GAIJI_BMP_EXPORTER_H_
 
 #include <cstdint>
-#include <cstdio>
-#include <functional>
 #include <string>
 
 #include "gaiji/glyph_stream.h"
@@ -28,18 +26,19 @@ bool BmpGeometryFor(uint32_t width, uint32_t height, BmpGeometry* geometry);
 /// wider than the rows need from a width of 24 on; readers rely on it.
 void WriteBmp(const Bitmap& picture, const BmpGeometry& geometry, OutputStream* out);
 
-/// Writes every glyph as the file %04X.bmp of its Unicode value, replacing one of that
-/// name; a file that cannot be written is the run's failure, and the run goes on.
+/// Writes every glyph as the file %04X.bmp of its Unicode value, whole, replacing one of
+/// that name; a file that cannot be written is the run's failure, and the run ends there.
 class BmpExporter : public GlyphOutput {
  public:
-  using CreateFile = std::function<FILE*(const std::string& name)>;
-  BmpExporter(CreateFile create_file, Failure* failure)
-      : create_file_(std::move(create_file)), failure_(failure) {}
+  BmpExporter(WriteFile write_file, Failure* failure)
+      : write_file_(std::move(write_file)), failure_(failure) {}
   void Put(const Glyph& glyph) override;
+  bool failed() const override { return failed_; }
 
  private:
-  CreateFile create_file_;
+  WriteFile write_file_;
   Failure* failure_;
+  bool failed_ = false;
 };
 
 }  // namespace karvex

@@ -1,18 +1,10 @@
 #include "gaiji/freepwing_writer.h"
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 
-#include "gaiji/output_stream.h"
 #include "readers/text_lines.h"
 
 namespace karvex {
-
-namespace {
-
-const char* const kLists[2] = {"halfchar.txt", "fullchar.txt"};
-
-}  // namespace
 
 CellSize FreePwingCell(bool full, int32_t height) {
   switch (height) {
@@ -29,37 +21,59 @@ std::string FreePwingName(int32_t unicode) {
   return name;
 }
 
-void FreePwingBook::Read(bool full, std::string_view text) {
-  open_line[full] = !text.empty() && text.back() != '\n';
+std::string FreePwingList(const std::string& dir, bool full) {
+  return dir + (full ? "/fullchar.txt" : "/halfchar.txt");
+}
+
+bool FreePwingBook::Read(bool full, std::string list,
+                         const std::function<bool(const std::string&)>& is_file,
+                         std::string* error) {
   // fpwmake skips empty lines and those whose first character is "#".
-  LineCursor lines(text);
+  LineCursor lines(list);
   std::string_view line;
+  int64_t first = 0;  // the number of the first line that defines a name
   while (lines.Next(&line)) {
     if (line.empty() || line[0] == '#') continue;
     Tokens tokens(line, " \t\r");
     std::string_view name, path;
     if (!tokens.Next(&name)) continue;
-    names[full].emplace(name);
+    const std::string at = "line " + std::to_string(lines.number()) + ": ";
     int n = 0;
-    while (tokens.Next(&path)) ++n;
-    if (count[full]++ == 0) heights[full] = n;
+    for (; tokens.Next(&path); ++n) {
+      if (!is_file(std::string(path))) {
+        *error = at + std::string(path) + ": no such XBM file";
+        return false;
+      }
+    }
+    if (first == 0) {
+      first = lines.number();
+      heights[full] = n;
+    }
+    if (n == 0 || n != heights[full]) {
+      *error = at + std::string(name) +
+               (n == 0 ? " names no XBM file"
+                       : " names " + std::to_string(n) + " XBM files where line " +
+                             std::to_string(first) + " names " + std::to_string(heights[full]));
+      return false;
+    }
+    names[full].emplace(name);
+    ++count[full];
   }
+  // A last line without a line end would run into the first new line.
+  if (!list.empty() && list.back() != '\n') list += '\n';
+  text[full] = std::move(list);
+  return true;
 }
 
-bool FreePwingWriter::WriteXbm(const std::string& name, const Bitmap& picture, CellSize cell) {
-  const std::string path = dir_ + "/" + name + ".xbm";
-  FILE* file = create_file_(path);
-  if (!file) {
-    failure_->Set(path, std::strerror(errno));
-    return false;
-  }
-  std::setvbuf(file, nullptr, _IONBF, 0);  // the stream below holds the whole file
-  OutputStream out(file);
-  out.Write("#define " + name + "_width " + std::to_string(cell.width) + "\n#define " + name +
-            "_height " + std::to_string(cell.height) + "\nstatic unsigned char " + name +
-            "_bits[] = {\n");
-  // Rows of whole bytes, the leftmost pixel in the lowest bit; background outside the
-  // picture. The bytes start on the line after the brace, as FreePWING's reader needs.
+namespace {
+
+// The XBM file of a picture padded to FreePWING's cell: rows of whole bytes, the leftmost
+// pixel in the lowest bit; background outside the picture. The bytes start on the line
+// after the brace, as FreePWING's reader needs.
+void WriteXbm(const std::string& name, const Bitmap& picture, CellSize cell, OutputStream* out) {
+  out->Write("#define " + name + "_width " + std::to_string(cell.width) + "\n#define " + name +
+             "_height " + std::to_string(cell.height) + "\nstatic unsigned char " + name +
+             "_bits[] = {\n");
   const int32_t stride = (cell.width + 7) / 8;
   for (int32_t i = 0, total = stride * cell.height; i < total; ++i) {
     const int32_t y = i / stride, x0 = (i % stride) * 8;
@@ -74,44 +88,34 @@ bool FreePwingWriter::WriteXbm(const std::string& name, const Bitmap& picture, C
     char text[8];
     std::snprintf(text, sizeof text, "0x%02x%s", byte,
                   i + 1 == total ? "};\n" : i % 12 == 11 ? ",\n" : ", ");
-    if (i % 12 == 0) out.Write("   ");  // twelve bytes a line
-    out.Write(text);
+    if (i % 12 == 0) out->Write("   ");  // twelve bytes a line
+    out->Write(text);
   }
-  if (!CloseFile(&out, file)) {
-    failure_->Set(path, std::strerror(errno));
-    return false;
-  }
-  return true;
 }
 
+}  // namespace
+
 void FreePwingWriter::Put(const Glyph& glyph) {
+  if (failed_) return;
   const bool full = glyph.picture[0].width > 8;
   const std::string name = FreePwingName(glyph.unicode);
   std::string line = name;
   for (int i = 0; i < glyph.pictures; ++i) {
     const int32_t height = kFreePwingHeights[i];
     const std::string file = name + "_" + std::to_string(height);
-    if (!WriteXbm(file, glyph.picture[i], FreePwingCell(full, height))) return;
-    line += " " + dir_ + "/" + file + ".xbm";
-  }
-  std::unique_ptr<FILE, FileCloser>& list = lists_[full];
-  const std::string path = dir_ + "/" + kLists[full];
-  if (!list) {
-    list.reset(append_file_(path));
-    // A list whose last line has no line end would run into the first new line.
-    if (open_line_[full]) line = "\n" + line;
-  }
-  if (!list || std::fputs((line + "\n").c_str(), list.get()) == EOF) {
-    failure_->Set(path, std::strerror(errno));
-  }
-}
-
-void FreePwingWriter::Finish(const std::vector<uint32_t>&) {
-  for (int full = 0; full < 2; ++full) {
-    if (lists_[full] && std::fclose(lists_[full].release()) != 0) {
-      failure_->Set(dir_ + "/" + kLists[full], std::strerror(errno));
+    const std::string path = dir_ + "/" + file + ".xbm";
+    std::string error;
+    if (!write_file_(path, [&](OutputStream* out) {
+          WriteXbm(file, glyph.picture[i], FreePwingCell(full, height), out);
+        }, &error)) {
+      failure_->Set(path, error);
+      failed_ = true;
+      return;
     }
+    line += " " + path;
   }
+  lists_[full]->Write(line + "\n");
+  wrote_[full] = true;
 }
 
 }  // namespace karvex

@@ -4,15 +4,14 @@
 #define KARVEX_GAIJI_FREEPWING_WRITER_H_
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
-#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "gaiji/glyph_stream.h"
+#include "gaiji/output_stream.h"
 
 namespace karvex {
 
@@ -29,46 +28,47 @@ CellSize FreePwingCell(bool full, int32_t height);
 /// four digits (u00E9, u20BB7), as a FreePWING parser makes it with sprintf("u%04X").
 std::string FreePwingName(int32_t unicode);
 
-/// What a FreePWING folder holds already: the names each definition file defines, and
-/// how many heights its lines give (0: no such file).
+/// The list of a width in DIR: DIR/halfchar.txt or DIR/fullchar.txt.
+std::string FreePwingList(const std::string& dir, bool full);
+
+/// What a FreePWING folder holds already: the text of each definition file, ending in a
+/// line end, the names it defines, and how many heights its lines give (0: no such file).
 struct FreePwingBook {
-  std::set<std::string> names[2];  ///< half, full
+  std::string text[2];  ///< half, full
+  std::set<std::string> names[2];
   int64_t count[2] = {0, 0};
   int heights[2] = {0, 0};
-  bool open_line[2] = {false, false};  ///< the last line has no line end
 
-  /// Takes in the text of halfchar.txt (`full` false) or fullchar.txt.
-  void Read(bool full, std::string_view text);
+  /// Takes in the text of halfchar.txt (`full` false) or fullchar.txt. False with *error
+  /// set ("line 12: ...") when a line names an XBM file that `is_file` does not find, or
+  /// not as many as the first: a list cut short, which would break the book's build.
+  bool Read(bool full, std::string text, const std::function<bool(const std::string&)>& is_file,
+            std::string* error);
 };
 
 /// Writes each glyph's pictures as DIR/NAME_HEIGHT.xbm, padded with background to
-/// FreePWING's cell, and then its line in DIR/halfchar.txt (8 pixels wide at 16 rows) or
-/// DIR/fullchar.txt, appended, with paths as DIR was given. A glyph whose files cannot
-/// be written gets no line; the first such failure is the run's.
+/// FreePWING's cell, each file whole, and then its line to the list of its width (8 pixels
+/// wide at 16 rows: halfchar.txt), with paths as DIR was given. A file that cannot be
+/// written is the run's failure, and the run ends there; the glyph gets no line.
 class FreePwingWriter : public GlyphOutput {
  public:
-  using OpenFile = std::function<FILE*(const std::string& name)>;
-  /// `create_file` makes or empties a file, `append_file` opens one to add to its end.
-  FreePwingWriter(std::string dir, const FreePwingBook& book, OpenFile create_file,
-                  OpenFile append_file, Failure* failure)
-      : dir_(std::move(dir)), create_file_(std::move(create_file)),
-        append_file_(std::move(append_file)), failure_(failure),
-        open_line_{book.open_line[0], book.open_line[1]} {}
+  /// `lists` take the lines of halfchar.txt and fullchar.txt.
+  FreePwingWriter(std::string dir, WriteFile write_file, OutputStream* half_list,
+                  OutputStream* full_list, Failure* failure)
+      : dir_(std::move(dir)), write_file_(std::move(write_file)),
+        lists_{half_list, full_list}, failure_(failure) {}
   void Put(const Glyph& glyph) override;
-  void Finish(const std::vector<uint32_t>& lacking) override;
+  bool failed() const override { return failed_; }
+  /// True once a line went to the list of the width.
+  bool wrote(bool full) const { return wrote_[full]; }
 
  private:
-  bool WriteXbm(const std::string& name, const Bitmap& picture, CellSize cell);
-
-  struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-  };
   std::string dir_;
-  OpenFile create_file_;
-  OpenFile append_file_;
+  WriteFile write_file_;
+  OutputStream* lists_[2];
   Failure* failure_;
-  bool open_line_[2];
-  std::unique_ptr<FILE, FileCloser> lists_[2];
+  bool wrote_[2] = {false, false};
+  bool failed_ = false;
 };
 
 }  // namespace karvex

@@ -33,7 +33,7 @@ class GaijiWriter : public GlyphOutput {
     if (header_) Footer();
   }
   /// True once a write to standard output failed: what follows would be lost, so the
-  /// sources stop. A failed map file stops nothing; the driver reports it at the end.
+  /// sources stop. A failed map file is the driver's to see.
   bool failed() const override { return out_->failed(); }
 
   /// XML declaration, gaijiData and fontSet openings; the map's declaration and gaijiSet.

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,6 +64,12 @@ class OutputStream {
 /// Writes out what `stream` holds for `file` and closes the file; false with errno set when
 /// a write failed.
 bool CloseFile(OutputStream* stream, FILE* file);
+
+/// Writes the file `name` whole: `fill` writes its content, and the file takes its name
+/// only when complete; false with *error set to the reason.
+using WriteFile = std::function<bool(const std::string& name,
+                                     const std::function<void(OutputStream*)>& fill,
+                                     std::string* error)>;
 
 }  // namespace karvex
 

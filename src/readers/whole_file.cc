@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace karvex {
 
 namespace {
+
+const char kTooLong[] = "longer than 1 GiB, more than karvex reads";
 
 // Closes a file on every way out.
 struct FdCloser {
@@ -19,12 +23,10 @@ struct FdCloser {
   }
 };
 
-// Opens `name` for reading, as `cat` does a FIFO: waiting for a writer.
+// Opens `name` for reading, as `cat` does a FIFO: waiting for a writer. A signal that
+// interrupts the wait ends it: the run is asked to stop.
 int OpenForReading(const std::string& name, std::string* error) {
-  int fd;
-  do {
-    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) *error = std::strerror(errno);
   return fd;
 }
@@ -37,7 +39,6 @@ bool ReadPieces(int fd, Take take, std::string* error) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n == 0) return true;
     if (n < 0) {
-      if (errno == EINTR) continue;
       *error = std::strerror(errno);  // a folder reads as "Is a directory"
       return false;
     }
@@ -48,6 +49,7 @@ bool ReadPieces(int fd, Take take, std::string* error) {
 }  // namespace
 
 bool ReadWholeFile(const std::string& name, std::string* contents, std::string* error) {
+  contents->clear();
   const FdCloser file{OpenForReading(name, error)};
   if (file.fd < 0) return false;
   struct stat st;
@@ -55,12 +57,29 @@ bool ReadWholeFile(const std::string& name, std::string* contents, std::string* 
     *error = std::strerror(errno);
     return false;
   }
-  contents->clear();
-  if (S_ISREG(st.st_mode)) contents->reserve(static_cast<size_t>(st.st_size));
-  return ReadPieces(file.fd, [contents](std::string_view piece) {
-    contents->append(piece);
-    return true;
-  }, error);
+  if (S_ISREG(st.st_mode) && uint64_t(st.st_size) > kMaxWholeFile) {
+    *error = kTooLong;
+    return false;
+  }
+  const char* reason = nullptr;
+  try {
+    if (S_ISREG(st.st_mode)) contents->reserve(static_cast<size_t>(st.st_size));
+    if (ReadPieces(file.fd, [&](std::string_view piece) {
+          if (contents->size() + piece.size() > kMaxWholeFile) {
+            reason = kTooLong;
+            return false;
+          }
+          contents->append(piece);
+          return true;
+        }, error) && !reason) {
+      return true;
+    }
+  } catch (const std::bad_alloc&) {
+    reason = "too large to hold in memory";
+  }
+  std::string().swap(*contents);  // what was read goes back
+  if (reason) *error = reason;
+  return false;
 }
 
 bool ReadInPieces(const std::string& name, const std::function<bool(std::string_view)>& take,
