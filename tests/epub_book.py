@@ -4,6 +4,7 @@ glyph's ink, where its character stood, and change nothing else on the page.
 make_book, epubcheck and screenshot serve any test that makes such a book."""
 
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -12,7 +13,7 @@ import zipfile
 
 from PIL import Image, ImageChops
 
-PARTS = os.path.abspath(os.environ.get("EPUB_PARTS", "build/tests/epub_parts"))
+KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
 WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
 os.makedirs(WORK, exist_ok=True)
 UNIFONT = "/usr/share/unifont/unifont.hex"
@@ -117,9 +118,8 @@ def differ(a, b):
 
 
 # A chapter at 128 pixels an em, which the images fill at their own size, on a sepia page
-# that shows through their background. 髙, 吉 and the
-# half-width ｱ have glyphs in the .hex files, 島屋の do not; the reference, the comment,
-# the head and the attribute keep their 髙.
+# that shows through their background. 髙, 吉 and the half-width ｱ are the run's codes; the
+# reference, the comment, the head and the attribute keep their 髙.
 CHAPTER = """<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE html>
 <html xmlns="http://www.w3.org/1999/xhtml" xml:lang="ja" lang="ja" class="{cls}">
@@ -144,32 +144,66 @@ MODES = {"horizontal": ("horizontal-tb", "hltr", (1200, 400)),
          "vertical": ("vertical-rl", "vrtl", (560, 1200))}
 
 
+def bdf(glyphs):
+    """A BDF font of unifont.hex's glyphs of the characters, 16 or 8 pixels wide."""
+    with open(UNIFONT) as f:
+        lines = {int(l[:l.index(":")], 16): l.strip().split(":")[1] for l in f}
+    text = 'FONTBOUNDINGBOX 16 16 0 -2\nCHARSET_REGISTRY "ISO10646"\nCHARSET_ENCODING "1"\n'
+    for c in glyphs:
+        bits = lines[ord(c)]
+        width = len(bits) // 4
+        text += "STARTCHAR c\nENCODING %d\nBBX %d 16 0 -2\nBITMAP\n%s\nENDCHAR\n" % (
+            ord(c), width, "\n".join(bits[i:i + width // 4] for i in range(0, len(bits), width // 4)))
+    return text + "ENDFONT\n"
+
+
+def ink(image):
+    """The rows of a picture, '#' where it is black, '.' elsewhere."""
+    rgba = image.convert("RGBA")
+    return ["".join(".#"[rgba.getpixel((x, y)) == (0, 0, 0, 255)] for x in range(image.size[0]))
+            for y in range(image.size[1])]
+
+
 class EpubBookTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         """A book of a chapter in horizontal text and one in vertical text, whose gaiji come
-        from unifont's 16x16 glyphs of 髙 and 吉 and its 8x16 glyph of ｱ, in two files."""
+        from a BDF font of unifont's 16x16 glyphs of 髙 and 吉 and its 8x16 glyph of ｱ."""
         cls.tmp = tempfile.TemporaryDirectory(dir=WORK)
         tmp = cls.tmp.name
-        with open(UNIFONT) as f:
-            lines = {l[:l.index(":")]: l for l in f if l[:4] in ("9AD9", "5409", "FF71")}
-        write(tmp + "/full.hex", "16 16\n" + lines["9AD9"] + lines["5409"])
-        write(tmp + "/half.hex", "8 16\n" + lines["FF71"])
+        write(tmp + "/f.bdf", bdf(GAIJI))
+        write(tmp + "/gaiji.txt", GAIJI)
         os.makedirs(tmp + "/book/OEBPS/text")
-        os.makedirs(tmp + "/book/OEBPS/image")
-        cls.status = []
-        for name, (mode, style, _) in MODES.items():
-            chapter = "book/OEBPS/text/%s.xhtml" % name
+        chapters = ["book/OEBPS/text/%s.xhtml" % name for name in MODES]
+        for chapter, (mode, style, _) in zip(chapters, MODES.values()):
             write(tmp + "/" + chapter, CHAPTER.format(mode=mode, cls=style))
-            cls.status.append(run([PARTS, "book/OEBPS/image", "128", chapter, "full.hex", "half.hex"],
-                                  cwd=tmp))
+        cls.status = run([KARVEX, "f.bdf", "--epub=book/OEBPS/image", "--codes=gaiji.txt",
+                          "--epub-text=" + ",".join(chapters)], cwd=tmp)
 
     @classmethod
     def tearDownClass(cls):
         cls.tmp.cleanup()
 
     def setUp(self):
-        self.assertEqual(self.status, [(0, "")] * len(MODES))
+        self.assertEqual(self.status, (0, ""))
+
+    def test_images_and_chapters(self):
+        # Each image the font's glyph 8 times its size, ink black on a transparent
+        # background; each chapter, its images turned back into their alt text, as it was.
+        image = self.tmp.name + "/book/OEBPS/image/"
+        for c in GAIJI:
+            png = Image.open(image + "gaiji-u%04X.png" % ord(c))
+            self.assertEqual((png.mode, png.info.get("transparency")), ("P", 1))
+            glyph = [row for row in bdf(c).split("\n") if re.fullmatch("[0-9A-F]+", row)]
+            rows = ["".join(".#"[int(b)] * 8 for b in "{:0{}b}".format(int(r, 16), 4 * len(r)))
+                    for r in glyph for _ in range(8)]
+            self.assertEqual(ink(png), rows, c)
+        for name, (mode, style, _) in MODES.items():
+            with open(self.tmp.name + "/book/OEBPS/text/%s.xhtml" % name) as f:
+                rewritten = f.read()
+            self.assertEqual(re.sub(r'<img class="gaiji(-wide)?" src="../image/gaiji-u[0-9A-F]+.png" '
+                                    r'alt="(.)"/>', r"\2", rewritten),
+                             CHAPTER.format(mode=mode, cls=style))
 
     def test_epubcheck(self):
         oebps = self.tmp.name + "/book/OEBPS"

@@ -107,6 +107,13 @@ class FreePwingBookTest(unittest.TestCase):
         the runs, with the text dump of the source that wrote it."""
         info, glyphs = build(folder, heights)
         self.assertIn("font sizes: %s \n" % " ".join(map(str, heights)), info)
+        # The viewer map: at each line's code, the glyph of that line's character.
+        lines = read(folder + "/g/gaiji.map").splitlines()
+        self.assertEqual(len(lines), sum(1 for key in glyphs if key[1] == 16))
+        for line in lines:
+            code, name = line[1:].split("\t")
+            self.assertEqual(glyphs[line[0] == "z", 16, int(code, 16)],
+                             xbm("%s/g/%s_16.xbm" % (folder, name)), line)
         for full, kind in ((False, "narrow"), (True, "wide")):
             names = [line.split()[0]
                      for line in read(folder + "/g/%schar.txt" % ("half", "full")[full]).splitlines()]

@@ -57,6 +57,18 @@ bool CheckOptions(const RunOptions& options, bool file_source, Failure* failure)
   } else if (options.heights.size() != 1) {
     failure->Set("--heights", "the heights of a FreePWING book go with --freepwing");
   }
+  if (options.epub()) {
+    if (options.start_eb_given || !options.map_name.empty() || options.bmp_mode()) {
+      failure->Set("--epub", "an EPUB book's gaiji are images named after their characters: "
+                             "no -e, -m or -o=bmp");
+    } else if (options.freepwing()) {
+      failure->Set("--epub", "one book a run: --epub or --freepwing");
+    } else if (!file_source && (options.cell_width != 0 || options.cell_height != 0)) {
+      failure->Set("--epub", "a face draws its images at --epub-size, not at -x or -y");
+    }
+  } else if (!options.epub_text.empty()) {
+    failure->Set("--epub-text", "chapters are rewritten with the images of --epub=DIR");
+  }
   if (file_source && !options.fallback.empty() && !options.code_set()) {
     failure->Set("--fallback", "a .hex or BDF source takes fallback faces for --codes or "
                                "--missing-from, the characters it may lack");

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "driver/code_set.h"
+#include "driver/epub_book.h"
 #include "driver/fallback_faces.h"
 #include "driver/output_plan.h"
 #include "driver/pending_file.h"
 #include "driver/source.h"
 #include "gaiji/bmp_exporter.h"
+#include "gaiji/epub_images.h"
 #include "gaiji/freepwing_writer.h"
 #include "gaiji/gaiji_writer.h"
 #include "readers/bdf_reader.h"
@@ -145,11 +147,13 @@ int Run(const RunOptions& options, const RunIo& io) {
       return fail();
     }
   }
+  EpubChapters chapters;
+  if (!chapters.Open(options, io, &failure)) return fail();
   // A FreePWING book takes a face's characters as a set, each of them or none.
   std::unique_ptr<CodeSet> set;
   if (options.code_set() || (options.freepwing() && !file_source)) {
     set = std::make_unique<CodeSet>();
-    if (!ReadCodeSet(options, io, set.get(), &failure)) return fail();
+    if (!ReadCodeSet(options, io, chapters.characters(), set.get(), &failure)) return fail();
   }
   Source source;
   FreePwingBook book;
@@ -162,6 +166,20 @@ int Run(const RunOptions& options, const RunIo& io) {
     std::vector<FaceRasterizer*> faces = fallbacks.faces();
     faces.insert(faces.begin(), source.rasterizer.get());
     if (!StartFreePwing(options, io, &source, set.get(), faces, &book, &failure)) return fail();
+  }
+  if (options.epub() && !io.make_folder(options.epub_dir) && errno != EEXIST) {
+    failure.Set(options.epub_dir, std::strerror(errno));
+    return fail();
+  }
+  // The viewer map goes with the lists: rewritten whole whenever they are.
+  PendingFile viewer_map;
+  if (options.freepwing()) {
+    const std::string name = options.freepwing_dir + "/gaiji.map";
+    std::string error;
+    if (!viewer_map.Start(name, io, &error)) {
+      failure.Set(name, error);
+      return fail();
+    }
   }
   for (bool full : {false, true}) {
     if (!options.freepwing()) break;
@@ -186,9 +204,12 @@ int Run(const RunOptions& options, const RunIo& io) {
   BmpExporter bmp(write_file, &failure);
   FreePwingWriter freepwing(options.freepwing_dir, write_file, lists[0].stream(),
                             lists[1].stream(), &failure);
+  EpubImageWriter epub(options.epub_dir, options.epub_size, source.face, write_file, &failure);
   std::vector<GlyphOutput*> outputs = {&guard};
   if (options.freepwing()) {
     outputs.push_back(&freepwing);
+  } else if (options.epub()) {
+    outputs.push_back(&epub);
   } else {
     outputs.push_back(&writer);
     if (options.bmp_mode()) outputs.push_back(&bmp);
@@ -222,8 +243,16 @@ int Run(const RunOptions& options, const RunIo& io) {
   WriteCharacters(stream.lacking(), lacking.stream());
   if (!io.out->Flush()) failure.Set("standard output", std::strerror(io.out->error()));
 
+  if (options.freepwing()) {
+    std::vector<std::string> names[2] = {book.order[0], book.order[1]};
+    for (bool full : {false, true}) {
+      names[full].insert(names[full].end(), freepwing.added(full).begin(),
+                         freepwing.added(full).end());
+    }
+    viewer_map.stream()->Write(ViewerMap(names));
+  }
   bool wrote = !stream.failed() && !io.out->failed();
-  for (const PendingFile* file : {&map, &lacking, &proof, &lists[0], &lists[1]}) {
+  for (const PendingFile* file : {&map, &lacking, &proof, &lists[0], &lists[1], &viewer_map}) {
     if (file->failed()) {
       failure.Set(file->name(), std::strerror(file->error()));
       wrote = false;
@@ -237,6 +266,11 @@ int Run(const RunOptions& options, const RunIo& io) {
   std::vector<PendingFile*> files = {&map, &lacking, &proof};
   for (bool full : {false, true}) {
     if (freepwing.wrote(full)) files.push_back(&lists[full]);
+  }
+  files.push_back(&viewer_map);
+  // Chapters change only when the whole run succeeded: every image they name is there.
+  if (!failure.happened() && stream.lacking().empty()) {
+    chapters.Rewrite(options.epub_dir, epub.classes(), &files);
   }
   if (guard.put() || !failure.happened()) {
     // Every file is closed before any is renamed: a full disk leaves all of them as they were.

@@ -60,10 +60,13 @@ std::string NoSizeMessage(uint32_t em, const std::vector<Strike>& strikes, bool 
   return "no " + std::to_string(em) + "-pixel size" + sizes + hint;
 }
 
-bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failure* failure) {
+bool ReadCodeSet(const RunOptions& options, const RunIo& io,
+                 const std::vector<uint32_t>& chapter_codes, CodeSet* set, Failure* failure) {
   const bool input = options.codes_file == "-";
   const std::string name = input ? "standard input" : options.codes_file;
-  if (!options.codes_file.empty()) {
+  if (options.codes_file.empty() && !options.epub_text.empty()) {
+    set->codes = chapter_codes;
+  } else if (!options.codes_file.empty()) {
     TextCodes text;
     std::string error;
     const auto take = [&text](std::string_view piece) { return text.Take(piece); };
@@ -146,7 +149,11 @@ bool PrepareSource(const RunOptions& options, const RunIo& io, const CodeSet* se
   run.start_unicode = uint32_t(options.start_unicode);
   run.progress = io.progress;
   run.layout.row_offset = uint32_t(options.row_offset);
-  if (options.freepwing()) {
+  if (options.epub()) {
+    // An image N pixels high, N or N/2 wide by the character.
+    run.layout.heights = {options.epub_size};
+    run.layout.epub = true;
+  } else if (options.freepwing()) {
     // One width for the run when -x or -y names its 16-dot cell; by character otherwise.
     run.layout.heights = options.heights;
     const bool forced = options.cell_width != 0 || options.cell_height != 0;

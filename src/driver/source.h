@@ -28,10 +28,12 @@ struct CodeSet {
   std::vector<uint32_t> codes;
 };
 
-/// Reads the characters of --codes, or takes the codes of the range that are characters,
-/// and keeps those --missing-from names a set without; false with *failure set. Combining
+/// Reads the characters of --codes, or takes those of EPUB chapters or the codes of the
+/// range that are characters, and keeps those --missing-from names a set without; false
+/// with *failure set. Combining
 /// marks kept from a text are named on io.diagnostics.
-bool ReadCodeSet(const RunOptions& options, const RunIo& io, CodeSet* set, Failure* failure);
+bool ReadCodeSet(const RunOptions& options, const RunIo& io,
+                 const std::vector<uint32_t>& chapter_codes, CodeSet* set, Failure* failure);
 
 /// What a .hex or BDF source gives, learnt by reading it once without writing anything: its
 /// cell, and the Unicode value of each glyph it would write or character it would lack, in

@@ -1,14 +1,14 @@
 #include "gaiji/epub_images.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+
+#include "gaiji/east_asian_width.h"
 
 namespace karvex {
 
@@ -99,56 +99,51 @@ bool EncodeGaijiPng(const uint8_t* pixels, int32_t width, int32_t height, std::s
   return true;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes) {
-  const size_t slash = path.rfind('/');
-  const size_t base = slash == std::string::npos ? 0 : slash + 1;
-  const std::string temporary =
-      path.substr(0, base) + "." + path.substr(base) + "." + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                        0666);
-  if (fd < 0) return false;
-  bool written = true;
-  for (size_t at = 0; written && at < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
-    if (n < 0 && errno == EINTR) continue;
-    written = n > 0;
-    at += written ? size_t(n) : 0;
+bool FullWidthInCell(const Glyph& glyph) {
+  const Bitmap& picture = glyph.picture[0];
+  if (int64_t{picture.width} * 2 <= picture.height) return false;
+  if (IsWide(uint32_t(glyph.unicode))) return true;
+  const int32_t half = (picture.height + 1) / 2;
+  for (int32_t y = 0; y < picture.height; ++y) {
+    const uint8_t* row = picture.pixels + int64_t{y} * picture.width;
+    for (int32_t x = half; x < picture.width; ++x) {
+      if (row[x]) return true;
+    }
   }
-  if (::close(fd) != 0) written = false;
-  if (written && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  const int error = errno;
-  ::unlink(temporary.c_str());
-  errno = error;
   return false;
 }
 
 void EpubImageWriter::Put(const Glyph& glyph) {
+  if (failed_) return;
   const Bitmap& picture = glyph.picture[0];
-  const bool full = full_ ? full_(glyph) : int64_t{picture.width} * 2 > picture.height;
+  const bool full = drawn_ ? int64_t{picture.width} * 2 > picture.height : FullWidthInCell(glyph);
   const std::string name = GaijiImageName(uint32_t(glyph.unicode));
   const std::string path = dir_ + "/" + name;
   const int32_t width = full ? height_ : height_ / 2;
   // A half-width glyph in a full-width cell lies in the cell's left half.
   const int32_t columns = full ? picture.width : std::min(picture.width, (picture.height + 1) / 2);
+  std::string png, error;
   if (!FitPicture(picture, columns, width, height_, &canvas_)) {
-    failure_->Set(path, "a " + std::to_string(picture.width) + "x" +
-                            std::to_string(picture.height) + " picture does not fit a " +
-                            std::to_string(width) + "x" + std::to_string(height_) + " image");
+    error = "a " + std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+            " picture does not fit a " + std::to_string(width) + "x" + std::to_string(height_) +
+            " image";
+  } else if (EncodeGaijiPng(canvas_.data(), width, height_, &png, &error) &&
+             write_file_(path, [&png](OutputStream* out) { out->Write(png); }, &error)) {
+    classes_[uint32_t(glyph.unicode)] = full ? kGaijiFullClass : kGaijiHalfClass;
     return;
   }
-  std::string png, error;
-  if (!EncodeGaijiPng(canvas_.data(), width, height_, &png, &error)) {
-    failure_->Set(path, error);
-  } else if (!ReplaceFile(path, png)) {
-    failure_->Set(path, std::strerror(errno));
-  } else {
-    classes_[uint32_t(glyph.unicode)] = full ? kGaijiFullClass : kGaijiHalfClass;
-  }
+  // A book must not miss an image its chapters will name: the run stops.
+  failure_->Set(path, error);
+  failed_ = true;
 }
 
 void EpubImageWriter::Finish(const std::vector<uint32_t>&) {
   const std::string path = dir_ + "/gaiji.css";
-  if (!ReplaceFile(path, kGaijiCss)) failure_->Set(path, std::strerror(errno));
+  std::string error;
+  if (!failed_ && !write_file_(path, [](OutputStream* out) { out->Write(kGaijiCss); }, &error)) {
+    failure_->Set(path, error);
+    failed_ = true;
+  }
 }
 
 }  // namespace karvex

@@ -11,6 +11,7 @@
 
 #include "gaiji/epub_chapter.h"
 #include "gaiji/glyph_stream.h"
+#include "gaiji/output_stream.h"
 
 namespace karvex {
 
@@ -39,35 +40,40 @@ bool FitPicture(const Bitmap& picture, int32_t columns, int32_t width, int32_t h
 bool EncodeGaijiPng(const uint8_t* pixels, int32_t width, int32_t height, std::string* png,
                     std::string* error);
 
-/// Replaces the file `path` with `bytes`, written first to a temporary file beside it and
-/// then renamed, so that the name only ever holds a whole file. False with errno set.
-bool ReplaceFile(const std::string& path, std::string_view bytes);
+/// Whether a glyph at a font's cell takes a full-width image: not in a half-width cell
+/// (one no wider than half its height); in a wider one, a character of East Asian Width W
+/// or F, and any other whose ink reaches past the cell's left half.
+bool FullWidthInCell(const Glyph& glyph);
 
 /// Writes each glyph's picture as DIR/gaiji-uXXXX.png, `height` pixels high: a full-width
 /// image is height x height, a half-width one height / 2 x height. A picture drawn at that
 /// size is written as it is; one at a font's cell size is scaled by a whole factor (see
 /// FitPicture), a half-width glyph in a full-width cell from the cell's left half. At the
 /// end of the run it writes DIR/gaiji.css. A file that cannot be written is the run's
-/// failure, and the run goes on.
+/// failure, and stops it.
 class EpubImageWriter : public GlyphOutput {
  public:
-  /// Whether a glyph takes a full-width image.
-  using FullWidth = std::function<bool(const Glyph&)>;
-
-  /// `full` null: a glyph is full width when its picture is wider than half its height.
-  /// `height` is at least 2.
-  EpubImageWriter(std::string dir, int32_t height, FullWidth full, Failure* failure)
-      : dir_(std::move(dir)), height_(height), full_(std::move(full)), failure_(failure) {}
+  /// `drawn`: the pictures come drawn at the image's size, by a face that gave each its
+  /// width (a full-width one is wider than half its height); otherwise they come at a
+  /// font's cell (see FullWidthInCell). `height` is at least 2. Files are written whole
+  /// through `write_file`.
+  EpubImageWriter(std::string dir, int32_t height, bool drawn, WriteFile write_file,
+                  Failure* failure)
+      : dir_(std::move(dir)), height_(height), drawn_(drawn),
+        write_file_(std::move(write_file)), failure_(failure) {}
   void Put(const Glyph& glyph) override;
   void Finish(const std::vector<uint32_t>& lacking) override;
+  bool failed() const override { return failed_; }
   /// The class of each character whose image was written, as ReplaceGaiji takes them.
   const GaijiClasses& classes() const { return classes_; }
 
  private:
   std::string dir_;
   int32_t height_;
-  FullWidth full_;
+  bool drawn_;
+  WriteFile write_file_;
   Failure* failure_;
+  bool failed_ = false;
   GaijiClasses classes_;
   std::vector<uint8_t> canvas_;
 };

@@ -57,6 +57,7 @@ bool FreePwingBook::Read(bool full, std::string list,
       return false;
     }
     names[full].emplace(name);
+    order[full].emplace_back(name);
     ++count[full];
   }
   // A last line without a line end would run into the first new line.
@@ -116,6 +117,25 @@ void FreePwingWriter::Put(const Glyph& glyph) {
   }
   lists_[full]->Write(line + "\n");
   wrote_[full] = true;
+  added_[full].push_back(name);
+}
+
+std::string ViewerMap(const std::vector<std::string> (&names)[2]) {
+  std::string map;
+  for (bool full : {false, true}) {
+    int32_t eb = 0xA121;
+    for (const std::string& name : names[full]) {
+      const bool character = name.size() >= 5 && name.size() <= 7 && name[0] == 'u' &&
+                             name.find_first_not_of("0123456789ABCDEF", 1) == std::string::npos;
+      if (character) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%c%04X\t", full ? 'z' : 'h', uint32_t(eb));
+        map += code + name + "\n";
+      }
+      eb = NextEbCode(eb);
+    }
+  }
+  return map;
 }
 
 }  // namespace karvex

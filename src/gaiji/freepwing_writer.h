@@ -36,6 +36,7 @@ std::string FreePwingList(const std::string& dir, bool full);
 struct FreePwingBook {
   std::string text[2];  ///< half, full
   std::set<std::string> names[2];
+  std::vector<std::string> order[2];  ///< the names in the order of the lists
   int64_t count[2] = {0, 0};
   int heights[2] = {0, 0};
 
@@ -61,6 +62,8 @@ class FreePwingWriter : public GlyphOutput {
   bool failed() const override { return failed_; }
   /// True once a line went to the list of the width.
   bool wrote(bool full) const { return wrote_[full]; }
+  /// The names of the lines that went to the list of the width, in order.
+  const std::vector<std::string>& added(bool full) const { return added_[full]; }
 
  private:
   std::string dir_;
@@ -68,8 +71,15 @@ class FreePwingWriter : public GlyphOutput {
   OutputStream* lists_[2];
   Failure* failure_;
   bool wrote_[2] = {false, false};
+  std::vector<std::string> added_[2];
   bool failed_ = false;
 };
+
+/// The map EPWING viewers read to show a book's gaiji as the characters they stand for: a
+/// line "hA121<TAB>u00E9" for each glyph of the lists named after its character ("h" half
+/// width, "z" full), with the code FreePWING gives it, from A121 in the order of its list.
+/// A name of another form takes its code and gets no line.
+std::string ViewerMap(const std::vector<std::string> (&names)[2]);
 
 }  // namespace karvex
 
