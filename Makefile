@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 KARVEX = $(BUILD)/karvex
 
-.PHONY: all setup configure build demo test clean install asan-test fuzz bench
+.PHONY: all setup configure build demo epub-demo test clean install asan-test fuzz bench
 
 all: build
 
@@ -27,6 +27,24 @@ demo: configure
 	@cat $(BUILD)/sample-map.xml
 	@echo '$$ karvex examples/sample.hex -0=.'
 	@$(KARVEX) examples/sample.hex -0=.
+
+# From an XHTML chapter with rare characters to a checked EPUB 3 book and a picture of its
+# page as Chromium draws it ($(EPUB_DEMO)/page.png, which doc/epub.png shows), each command
+# shown as it runs.
+EPUB_DEMO = $(BUILD)/epub-demo
+CHROMIUM = chromium --headless --no-sandbox --disable-gpu --no-first-run --hide-scrollbars \
+	--disable-background-networking --disable-component-update --disable-sync
+epub-demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target karvex -- --no-print-directory
+	@rm -rf $(EPUB_DEMO) && mkdir -p $(EPUB_DEMO) && cp -r examples/epub/OEBPS $(EPUB_DEMO)/
+	@set -x && \
+	$(KARVEX) IPAGothic --fallback="Noto Sans CJK JP" --missing-from=JISX0208 \
+	  --epub=$(EPUB_DEMO)/OEBPS/image --epub-text=$(EPUB_DEMO)/OEBPS/text/chapter.xhtml && \
+	examples/epub/make-book.sh $(EPUB_DEMO) $(EPUB_DEMO).epub 外字 && \
+	java -jar /usr/share/java/epubcheck.jar $(EPUB_DEMO).epub && \
+	$(CHROMIUM) --user-data-dir=$(abspath $(EPUB_DEMO))/profile --window-size=900,160 \
+	  --screenshot=$(EPUB_DEMO)/page.png file://$(abspath $(EPUB_DEMO))/OEBPS/text/chapter.xhtml \
+	  2>/dev/null
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

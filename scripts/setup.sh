@@ -11,7 +11,7 @@ packages="
   unifont unifont-bin fonts-unifont xfonts-unifont
   xfonts-shinonome xfonts-intl-japanese xfonts-efont-unicode xfonts-75dpi xfonts-utils pcf2bdf
   fonts-dejavu-core fonts-ipafont-gothic fonts-wqy-microhei fonts-noto-cjk fonts-vlgothic
-  manpages-ja freepwing eb-utils epubcheck chromium
+  manpages-ja freepwing eb-utils epubcheck chromium zip unicode-data
 "
 
 missing=""
