@@ -177,8 +177,7 @@ def main():
                         statuses=(0, 2), pipe=[ENV["TEXT"]] * 23),
                 Command(["iconv", "-c", "-f", "UTF-8", "-t", "SHIFT_JIS"],
                         pipe=[ENV["TEXT"]] * 23), memory_most_mib=32),
-        # Both write a file per character; U+0E5B is wider than a half-width cell in every
-        # face given, so the FreePWING run lacks it and ends with status 2.
+        # Both write a file per character (and FreePWING's lists and viewer map).
         compare("FreePWING: `karvex Unifont --fallback=unifont.pcf.gz,\"DejaVu Sans\" "
                 "--codes=ja-man.txt --freepwing=DIR` / the same run with `-o=bmp`", 1.5,
                 Command([KARVEX, "Unifont", "--fallback=%s,DejaVu Sans" % ENV["PACKED"],
@@ -186,6 +185,14 @@ def main():
                         prepare=fresh_scratch, statuses=(0, 2)),
                 Command([KARVEX, "Unifont", "--fallback=%s,DejaVu Sans" % ENV["PACKED"],
                          "--codes=" + ENV["TEXT"], "-o=bmp"], cwd=SCRATCH, prepare=fresh_scratch)),
+        # Both write a file per character, 2,530 of them: an image 128 pixels high drawn at
+        # that size against a 16x16 BMP file.
+        compare("EPUB: `karvex Unifont --fallback=\"DejaVu Sans\" --codes=ja-man.txt --epub=DIR` "
+                "(128 pixels) / the same run with `-o=bmp`", 2,
+                Command([KARVEX, "Unifont", "--fallback=DejaVu Sans", "--codes=" + ENV["TEXT"],
+                         "--epub=gaiji"], cwd=SCRATCH, prepare=fresh_scratch),
+                Command([KARVEX, "Unifont", "--fallback=DejaVu Sans", "--codes=" + ENV["TEXT"],
+                         "-o=bmp"], cwd=SCRATCH, prepare=fresh_scratch)),
         compare("proof sheet: `karvex Unifont 0 FFFF --proof=sheet.png` (65,536 cells) / "
                 "`karvex Unifont 0 FFFF`", 2, Command([KARVEX, "Unifont", "0", "FFFF",
                                                       "--proof=" + SCRATCH + "/sheet.png"]),

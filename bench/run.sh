@@ -129,6 +129,7 @@ checksum_bmp bmp-odd "DejaVu Sans" 20 7F -o=bmp -x=12 -y=40
 checksum codes Unifont --fallback="$packed" --codes="$text" --missing-from=SHIFT_JIS -m=codes.map
 checksum codes-jis Unifont --fallback="$packed" --codes="$text" --missing-from=JISX0208 -m=codes-jis.map
 checksum_bmp freepwing Unifont --fallback="$packed,DejaVu Sans" --codes="$text" --freepwing=gaiji
+checksum_bmp epub Unifont --fallback="DejaVu Sans" --codes="$text" --epub=gaiji
 checksum proof Unifont 0 FFFF --proof="$out/proof.png"
 checksum pcf "$pcf" 0 FFFF
 checksum pcf-gz "$packed" 0 FFFF
