@@ -36,7 +36,8 @@ void ShowProgress(uint64_t done, uint64_t total, bool ended) {
 volatile sig_atomic_t stop_signal = 0;
 
 void Stop(int signal) {
-  if (stop_signal == 0) stop_signal = signal;
+  // The alarm only wakes a blocked call; it asks nothing of the run itself.
+  if (stop_signal == 0 && signal != SIGALRM) stop_signal = signal;
   // A signal that came just before a blocking call (the open of a FIFO that waits for its
   // writer) did not interrupt it; the alarm does, every second until the run ends.
   ::alarm(1);
