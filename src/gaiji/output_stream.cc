@@ -19,6 +19,7 @@ void OutputStream::MakeRoom(size_t n) {
 }
 
 void OutputStream::WriteSlow(std::string_view text) {
+  if (text.empty()) return;  // nothing to copy, and maybe no buffer to copy it to
   // Text longer than a block goes straight to the FILE after what is buffered.
   if (file_ && text.size() >= kBlock) {
     Drain();
