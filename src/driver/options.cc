@@ -36,7 +36,7 @@ const char kHelpText[] =
     "                        what an EB book's text lacks (all but ASCII and JIS X 0208)\n"
     "  --fallback=FACES      faces, by name or file, for characters the source lacks\n"
     "  --lacking=FILE        write the characters the run lacked, as text for --codes\n"
-    "  --freepwing=DIR       XBM files and FreePWING's halfchar.txt and fullchar.txt\n"
+    "  --freepwing=DIR       XBM files, FreePWING's halfchar.txt and fullchar.txt, gaiji.map\n"
     "  --heights=LIST        a FreePWING book's glyph heights: 16, 16,24, 16,24,30 or all\n"
     "  --proof=FILE.png      a picture of every glyph of the run, codes below each\n"
     "  --epub=DIR            gaiji images for an EPUB book, DIR/gaiji-uXXXX.png and gaiji.css\n"
