@@ -13,8 +13,6 @@ namespace {
 
 constexpr uint32_t kCodeCount = 0x110000;
 
-// Lists of characters on standard error name this many.
-constexpr size_t kNamed = 10;
 
 }  // namespace
 
@@ -100,13 +98,20 @@ bool KeepMissingFrom(const std::string& charset, std::vector<uint32_t>* codes) {
 
 std::string Characters(std::vector<uint32_t> codes, const char* what) {
   std::sort(codes.begin(), codes.end());
-  std::string text = std::to_string(codes.size()) + what;
-  for (size_t i = 0; i < codes.size() && i < kNamed; ++i) {
-    char code[16];
-    std::snprintf(code, sizeof code, " U+%04X", codes[i]);
-    text += code;
+  CodeTally tally;
+  tally.count = int64_t(codes.size());
+  tally.lowest.assign(codes.begin(), codes.begin() + std::min(codes.size(), kNamedCodes));
+  return Characters(tally, what);
+}
+
+std::string Characters(const CodeTally& codes, const char* what) {
+  std::string text = std::to_string(codes.count) + what;
+  for (uint32_t code : codes.lowest) {
+    char name[16];
+    std::snprintf(name, sizeof name, " U+%04X", code);
+    text += name;
   }
-  return codes.size() > kNamed ? text + " ..." : text;
+  return codes.count > int64_t(codes.lowest.size()) ? text + " ..." : text;
 }
 
 }  // namespace karvex

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "gaiji/glyph_stream.h"
+
 namespace karvex {
 
 /// Gathers the distinct characters of a UTF-8 text that comes a piece at a time, in memory
@@ -47,6 +49,7 @@ bool KeepMissingFrom(const std::string& charset, std::vector<uint32_t>* codes);
 /// "N of the characters: U+XXXX ..." for a list, the first ten named in ascending order;
 /// `what` follows the count (" of the characters:").
 std::string Characters(std::vector<uint32_t> codes, const char* what);
+std::string Characters(const CodeTally& codes, const char* what);
 
 }  // namespace karvex
 

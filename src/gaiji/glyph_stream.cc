@@ -1,6 +1,18 @@
 #include "gaiji/glyph_stream.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace karvex {
+
+void CodeTally::Add(uint32_t code) {
+  ++count;
+  const auto at = std::lower_bound(lowest.begin(), lowest.end(), code);
+  if (at - lowest.begin() < std::ptrdiff_t{kNamedCodes}) {
+    lowest.insert(at, code);
+    if (lowest.size() > kNamedCodes) lowest.pop_back();
+  }
+}
 
 bool IsEbCode(int32_t code) {
   const uint32_t high = uint32_t(code) >> 8, low = uint32_t(code) & 0xFF;
@@ -20,7 +32,7 @@ void GlyphStream::Put(Glyph* glyph) {
     departure_ = Departure{glyphs_, glyph->unicode, glyph->eb};
   }
   CountCuts(*glyph, uint32_t(glyph->unicode));
-  if (glyph->missing) missing_.push_back(uint32_t(glyph->unicode));
+  if (glyph->missing) missing_.Add(uint32_t(glyph->unicode));
   for (GlyphOutput* output : outputs_) output->Put(*glyph);
 }
 
@@ -32,7 +44,7 @@ void GlyphStream::Lack(uint32_t character, const Glyph* cut) {
 void GlyphStream::CountCuts(const Glyph& glyph, uint32_t character) {
   for (int i = 0; i < glyph.pictures; ++i) {
     if (glyph.picture[i].cut == 0) continue;
-    cuts_[i].codes.push_back(character);
+    cuts_[i].codes.Add(character);
     cuts_[i].edges |= glyph.picture[i].cut;
   }
 }

@@ -56,6 +56,18 @@ struct Failure {
   }
 };
 
+/// How many codes of a list a note on standard error names.
+constexpr size_t kNamedCodes = 10;
+
+/// A list of codes as a note names it: how many, and the lowest kNamedCodes of them, in
+/// memory that does not grow with the list (a whole plane of codes a face lacks).
+struct CodeTally {
+  int64_t count = 0;
+  std::vector<uint32_t> lowest;  ///< ascending
+  void Add(uint32_t code);
+  bool empty() const { return count == 0; }
+};
+
 /// What a run writes, fed glyph by glyph.
 class GlyphOutput {
  public:
@@ -101,7 +113,7 @@ class GlyphStream {
 
   /// The glyphs whose picture `i` a cell cut, and at which edges (CutEdge bits).
   struct Cuts {
-    std::vector<uint32_t> codes;
+    CodeTally codes;
     uint8_t edges = 0;
   };
 
@@ -111,7 +123,7 @@ class GlyphStream {
   /// The characters the run wrote cut or lacked because a cell cuts them, by picture.
   const Cuts& cuts(int picture) const { return cuts_[picture]; }
   /// The codes written as a face's missing-glyph box.
-  const std::vector<uint32_t>& missing() const { return missing_; }
+  const CodeTally& missing() const { return missing_; }
   const Departure& departure() const { return departure_; }
   /// A cell of the font's own size that would hold every glyph the run cut (0 x 0: none).
   const CellSize& roomier() const { return roomier_; }
@@ -132,7 +144,7 @@ class GlyphStream {
   int64_t glyphs_ = 0;
   std::vector<uint32_t> lacking_;
   Cuts cuts_[kMaxPictures];
-  std::vector<uint32_t> missing_;
+  CodeTally missing_;
   Departure departure_;
   CellSize roomier_{0, 0};
   std::vector<std::string> notes_;
