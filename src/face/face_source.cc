@@ -116,13 +116,15 @@ bool FaceDrawing::Draw(FaceRasterizer* face, int32_t code, const FaceView& view,
   cut_ = ink.Within(shown) ? 0
          : (ink.top < top ? kCutTop : 0) | (ink.bottom > bottom ? kCutBottom : 0) |
                (ink.left < 0 ? kCutLeft : 0) | (ink.right > int64_t{columns_} ? kCutRight : 0);
-  // Eight pixels at a time: a canvas byte's ink bits (clear bits) as 0/1 bytes.
+  // Eight pixels at a time: a canvas byte's ink bits (clear bits) as 0/1 bytes; the
+  // picture starts as background, which most bytes of a canvas are.
   pixels_.assign(size_t{columns_} * rows_, 0);
   const uint32_t shown_columns = std::min(columns_, view.canvas_width);
   for (uint32_t i = 0; i < rows_ && top + i < view.canvas_height; ++i) {
     const uint8_t* bits = canvas_.row(uint32_t(top + i));
     uint8_t* row = pixels_.data() + size_t{i} * columns_;
     for (uint32_t x = 0; x < shown_columns; x += 8) {
+      if (bits[x / 8] == 0xFF) continue;
       std::memcpy(row + x, kBitBytes[uint8_t(~bits[x / 8])].data(),
                   std::min<uint32_t>(8, shown_columns - x));
     }

@@ -138,11 +138,13 @@ void EpubImageWriter::Put(const Glyph& glyph) {
   // A half-width glyph in a full-width cell lies in the cell's left half.
   const int32_t columns = full ? picture.width : std::min(picture.width, (picture.height + 1) / 2);
   std::string png, error;
-  if (!FitPicture(picture, columns, width, height_, &canvas_)) {
+  // A face's picture comes at the image's size already.
+  const bool as_is = picture.width == width && picture.height == height_ && columns == width;
+  if (!as_is && !FitPicture(picture, columns, width, height_, &canvas_)) {
     error = "a " + std::to_string(picture.width) + "x" + std::to_string(picture.height) +
             " picture does not fit a " + std::to_string(width) + "x" + std::to_string(height_) +
             " image";
-  } else if (EncodeGaijiPng(canvas_.data(), width, height_, &png, &error) &&
+  } else if (EncodeGaijiPng(as_is ? picture.pixels : canvas_.data(), width, height_, &png, &error) &&
              write_file_(path, [&png](OutputStream* out) { out->Write(png); }, &error)) {
     classes_[uint32_t(glyph.unicode)] = full ? kGaijiFullClass : kGaijiHalfClass;
     return;
