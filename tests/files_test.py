@@ -8,30 +8,24 @@ import pathlib
 import resource
 import signal
 import stat
-import subprocess
 import tempfile
 import time
 import unittest
 
-KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
-WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
-os.makedirs(WORK, exist_ok=True)
+import support
+from support import KARVEX, WORK
+
 FACE = "Noto Sans CJK JP"
 
 
 def start(args, cwd, **options):
-    return subprocess.Popen([KARVEX, *args], cwd=cwd, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, start_new_session=True, **options)
+    return support.start([KARVEX, *args], cwd=cwd, **options)
 
 
 def finish(p):
     """The status and standard error of a run; one that outlasts two minutes is killed."""
-    try:
-        err = p.communicate(timeout=120)[1]
-    finally:
-        if p.poll() is None:
-            os.killpg(p.pid, signal.SIGKILL)
-    return p.returncode, err
+    p = support.finish(p)
+    return p.returncode, p.stderr
 
 
 def snapshot(folder):
