@@ -7,7 +7,6 @@ import os
 import pathlib
 import resource
 import signal
-import stat
 import tempfile
 import time
 import unittest
@@ -22,22 +21,16 @@ def start(args, cwd, **options):
     return support.start([KARVEX, *args], cwd=cwd, **options)
 
 
-def finish(p):
-    """The status and standard error of a run; one that outlasts two minutes is killed."""
+def finish(p):  # the status and standard error of a run, killed if it outlasts two minutes
     p = support.finish(p)
     return p.returncode, p.stderr
 
 
 def snapshot(folder):
     """Every file under `folder`: its bytes, what a link names, or None for a FIFO."""
-    files = {}
-    for root, _, names in os.walk(folder):
-        for path in (pathlib.Path(root, name) for name in names):
-            mode = path.lstat().st_mode
-            files[str(path.relative_to(folder))] = (
-                os.readlink(path) if stat.S_ISLNK(mode) else path.read_bytes() if stat.S_ISREG(mode)
-                else None)
-    return files
+    return {str(path.relative_to(folder)): os.readlink(path) if path.is_symlink()
+            else path.read_bytes() if path.is_file() else None
+            for path in pathlib.Path(folder).rglob("*") if path.is_symlink() or not path.is_dir()}
 
 
 def make(folder, files):
@@ -141,8 +134,7 @@ class FilesTest(unittest.TestCase):
              "d/halfchar.txt: too large to hold in memory"),
         ]
         # AddressSanitizer reserves terabytes of address space: no memory limit under it.
-        with open(KARVEX, "rb") as f:
-            asan = b"__asan_init" in f.read()
+        asan = b"__asan_init" in pathlib.Path(KARVEX).read_bytes()
         for files, args, (kind, limit), line in rows:
             if asan and kind == resource.RLIMIT_AS:
                 continue
