@@ -138,9 +138,6 @@ class EpubBookTest(unittest.TestCase):
                              (CHAPTER.format(mode=mode, cls=style), 3))
 
     def test_epubcheck(self):
-        oebps = self.tmp.name + "/book/OEBPS"
-        self.assertEqual(sorted(os.listdir(oebps + "/image")),
-                         ["gaiji-u5409.png", "gaiji-u9AD9.png", "gaiji-uFF71.png", "gaiji.css"])
         self.assertEqual(run([MAKE_BOOK, self.tmp.name + "/book", self.tmp.name + "/book.epub"]),
                          (0, ""))
         status, out = run(EPUBCHECK + [self.tmp.name + "/book.epub"], limit=180)
