@@ -18,7 +18,7 @@ namespace {
 TEST(EpubChapterTest, FirstFaultOfADocument) {
   const char* cases[][2] = {
       {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" standalone='yes'?>\n<!DOCTYPE html>\n"
-       "<html><!-- c --><?pi x?><![CDATA[<&]]>&lt;&amp;&apos;&quot;&#x20BB7;&#38;]]&gt;</html>\n"
+       "<html><!-- c --><?pi x?><![CDATA[<&]]>&lt;>&amp;&apos;&quot;&#x20BB7;&#38;]]&gt;</html>\n"
        "<!-- -->\n", ""},
       {"<!DOCTYPE h PUBLIC \"-//X\" \"x>y\" [<!ENTITY a \"]>\"><!-- ] -->]><a/>", ""},
       {"<\xE6\xBC\xA2 \xE5\xB1\x9E='1' xmlns:a=\"u\"><a:b\n/></\xE6\xBC\xA2 >", ""},
