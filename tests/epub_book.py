@@ -1,23 +1,20 @@
 """EPUB 3 books around chapters whose gaiji became images: Debian's epubcheck must find no
 error and no warning, and headless Chromium must draw each image at its size, with the
 glyph's ink, where its character stood, and change nothing else on the page.
-The books are made by examples/epub/make-book.sh; epubcheck and screenshot serve any test
-that makes such a book."""
+The books are made by examples/epub/make-book.sh."""
 
 import os
 import re
 import shutil
-import subprocess
 import tempfile
 import unittest
 
 from PIL import Image, ImageChops
 
-KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
-WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
-os.makedirs(WORK, exist_ok=True)
-UNIFONT = "/usr/share/unifont/unifont.hex"
+from support import HEX, KARVEX, WORK, call, ink
+
 EPUBCHECK = ["java", "-jar", "/usr/share/java/epubcheck.jar"]
+MAKE_BOOK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../examples/epub/make-book.sh")
 # Without the flags that stop its background connections, Chromium waits on a closed network.
 CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
@@ -25,27 +22,9 @@ CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-fir
 
 
 def run(args, cwd=None, limit=120):
-    """Runs a command in its own process group, killed with it after `limit` seconds;
-    returns its status and its output and error text together."""
-    p = subprocess.Popen(args, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                         stderr=subprocess.STDOUT, start_new_session=True)
-    try:
-        out, _ = p.communicate(timeout=limit)
-    finally:
-        if p.poll() is None:
-            os.killpg(p.pid, 9)
-            p.wait()
-    return p.returncode, out.decode("utf-8", "replace")
-
-
-MAKE_BOOK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../examples/epub/make-book.sh")
-
-
-def epubcheck(book):
-    """epubcheck's report on the book, which must pass it without a message."""
-    status, out = run(EPUBCHECK + [book], limit=180)
-    assert status == 0 and "No errors or warnings detected" in out, out
-    return out
+    """The status of a command and its output and error text together."""
+    p = call(args, cwd=cwd, limit=limit)
+    return p.returncode, (p.stdout + p.stderr).decode("utf-8", "replace")
 
 
 def screenshot(page, width, height, png):
@@ -109,24 +88,11 @@ MODES = {"horizontal": ("horizontal-tb", "hltr", (1200, 400)),
          "vertical": ("vertical-rl", "vrtl", (560, 1200))}
 
 
-def bdf(glyphs):
-    """A BDF font of unifont.hex's glyphs of the characters, 16 or 8 pixels wide."""
-    with open(UNIFONT) as f:
-        lines = {int(l[:l.index(":")], 16): l.strip().split(":")[1] for l in f}
-    text = 'FONTBOUNDINGBOX 16 16 0 -2\nCHARSET_REGISTRY "ISO10646"\nCHARSET_ENCODING "1"\n'
-    for c in glyphs:
-        bits = lines[ord(c)]
-        width = len(bits) // 4
-        text += "STARTCHAR c\nENCODING %d\nBBX %d 16 0 -2\nBITMAP\n%s\nENDCHAR\n" % (
-            ord(c), width, "\n".join(bits[i:i + width // 4] for i in range(0, len(bits), width // 4)))
-    return text + "ENDFONT\n"
-
-
-def ink(image):
-    """The rows of a picture, '#' where it is black, '.' elsewhere."""
-    rgba = image.convert("RGBA")
-    return ["".join(".#"[rgba.getpixel((x, y)) == (0, 0, 0, 255)] for x in range(image.size[0]))
-            for y in range(image.size[1])]
+def glyph(c):
+    """unifont.hex's glyph of a character as rows of hexadecimal digits, 16 or 8 pixels wide."""
+    with open(HEX) as f:
+        bits = next(line.split(":")[1].strip() for line in f if int(line[:line.index(":")], 16) == ord(c))
+    return [bits[i:i + len(bits) // 16] for i in range(0, len(bits), len(bits) // 16)]
 
 
 class EpubBookTest(unittest.TestCase):
@@ -136,7 +102,9 @@ class EpubBookTest(unittest.TestCase):
         from a BDF font of unifont's 16x16 glyphs of 髙 and 吉 and its 8x16 glyph of ｱ."""
         cls.tmp = tempfile.TemporaryDirectory(dir=WORK)
         tmp = cls.tmp.name
-        write(tmp + "/f.bdf", bdf(GAIJI))
+        write(tmp + "/f.bdf", 'FONTBOUNDINGBOX 16 16 0 -2\nCHARSET_REGISTRY "ISO10646"\nCHARSET_ENCODING "1"\n'
+              + "".join("STARTCHAR c\nENCODING %d\nBBX %d 16 0 -2\nBITMAP\n%s\nENDCHAR\n" % (
+                  ord(c), 4 * len(glyph(c)[0]), "\n".join(glyph(c))) for c in GAIJI) + "ENDFONT\n")
         write(tmp + "/gaiji.txt", GAIJI)
         os.makedirs(tmp + "/book/OEBPS/text")
         chapters = ["book/OEBPS/text/%s.xhtml" % name for name in MODES]
@@ -155,28 +123,30 @@ class EpubBookTest(unittest.TestCase):
     def test_images_and_chapters(self):
         # Each image the font's glyph 8 times its size, ink black on a transparent
         # background; each chapter, its images turned back into their alt text, as it was.
-        image = self.tmp.name + "/book/OEBPS/image/"
         for c in GAIJI:
-            png = Image.open(image + "gaiji-u%04X.png" % ord(c))
-            self.assertEqual((png.mode, png.info.get("transparency")), ("P", 1))
-            glyph = [row for row in bdf(c).split("\n") if re.fullmatch("[0-9A-F]+", row)]
+            path = self.tmp.name + "/book/OEBPS/image/gaiji-u%04X.png" % ord(c)
+            with Image.open(path) as png:
+                self.assertEqual((png.mode, png.info.get("transparency")), ("P", 1))
             rows = ["".join(".#"[int(b)] * 8 for b in "{:0{}b}".format(int(r, 16), 4 * len(r)))
-                    for r in glyph for _ in range(8)]
-            self.assertEqual(ink(png), rows, c)
+                    for r in glyph(c) for _ in range(8)]
+            self.assertEqual(ink(path), rows, c)
         for name, (mode, style, _) in MODES.items():
             with open(self.tmp.name + "/book/OEBPS/text/%s.xhtml" % name) as f:
                 rewritten = f.read()
-            self.assertEqual(re.sub(r'<img class="gaiji(-wide)?" src="../image/gaiji-u[0-9A-F]+.png" '
-                                    r'alt="(.)"/>', r"\2", rewritten),
-                             CHAPTER.format(mode=mode, cls=style))
+            self.assertEqual(re.subn(r'<img class="gaiji(-wide)?" src="../image/gaiji-u[0-9A-F]+.png" '
+                                     r'alt="(.)"/>', r"\2", rewritten),
+                             (CHAPTER.format(mode=mode, cls=style), 3))
 
     def test_epubcheck(self):
-        oebps = self.tmp.name + "/book/OEBPS"
-        self.assertEqual(sorted(os.listdir(oebps + "/image")),
-                         ["gaiji-u5409.png", "gaiji-u9AD9.png", "gaiji-uFF71.png", "gaiji.css"])
         self.assertEqual(run([MAKE_BOOK, self.tmp.name + "/book", self.tmp.name + "/book.epub"]),
                          (0, ""))
-        epubcheck(self.tmp.name + "/book.epub")
+        status, out = run(EPUBCHECK + [self.tmp.name + "/book.epub"], limit=180)
+        self.assertTrue(status == 0 and "No errors or warnings detected" in out, out)
+
+    def test_pages(self):
+        for name in MODES:
+            with self.subTest(name):
+                self.check_page(name)
 
     def check_page(self, name):
         mode, _, size = MODES[name]
@@ -184,8 +154,6 @@ class EpubBookTest(unittest.TestCase):
         with tempfile.TemporaryDirectory(dir=WORK) as tmp:
             shutil.copytree(self.tmp.name + "/book/OEBPS", tmp + "/OEBPS")
             chapter = "%s/OEBPS/text/%s.xhtml" % (tmp, name)
-            with open(chapter) as f:
-                self.assertEqual(f.read().count('src="../image/gaiji-u'), 3)
             # The page as written, with blank images, with each image a box of its own
             # colour, and as it was before the images.
             colours = {c: tuple(255 * (i == n) for n in range(3)) for i, c in enumerate(GAIJI)}
@@ -204,7 +172,6 @@ class EpubBookTest(unittest.TestCase):
         for c in GAIJI:
             mask = mask_of(pages["boxes"], colours[c])
             box = mask.getbbox()
-            self.assertIsNotNone(box, c)
             # The whole image at its own size: 128x128, or 64x128 for the half-width ｱ.
             self.assertEqual((box[2] - box[0], box[3] - box[1]), glyphs[c].size, c)
             self.assertEqual(mask.crop(box).histogram()[255], glyphs[c].size[0] * glyphs[c].size[1])
@@ -213,13 +180,11 @@ class EpubBookTest(unittest.TestCase):
             expected = pages["blank"].crop(box)
             expected.paste((0, 0, 0), mask=mask_of(glyphs[c], (0, 0, 0, 255)))
             self.assertFalse(differ(pages["gaiji"].crop(box), expected), c)
-            self.assertTrue(differ(pages["gaiji"].crop(box), pages["blank"].crop(box)), c)
             # The character stood there.
             self.assertTrue(differ(pages["text"].crop(box), pages["blank"].crop(box)), c)
         # In reading order: along the line left to right, or down the column.
         along = [box[1] if vertical else box[0] for box in boxes]
         self.assertEqual(along, sorted(along))
-        self.assertFalse(differ(outside(pages["gaiji"], boxes), outside(pages["blank"], boxes)))
         # Nothing else moved from where it stood before the images: the original page is
         # the same but near the boxes, where a font's glyph may reach a little above or
         # below (left or right of) the em that the image fills. In vertical text the
@@ -230,12 +195,6 @@ class EpubBookTest(unittest.TestCase):
         end = (size[0], boxes[2][1]) if vertical else size
         self.assertFalse(differ(outside(pages["gaiji"], near).crop((0, 0) + end),
                                 outside(pages["text"], near).crop((0, 0) + end)))
-
-    def test_horizontal_text(self):
-        self.check_page("horizontal")
-
-    def test_vertical_text(self):
-        self.check_page("vertical")
 
 
 if __name__ == "__main__":

@@ -7,43 +7,30 @@ import os
 import pathlib
 import resource
 import signal
-import stat
-import subprocess
 import tempfile
 import time
 import unittest
 
-KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
-WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
-os.makedirs(WORK, exist_ok=True)
+import support
+from support import KARVEX, WORK
+
 FACE = "Noto Sans CJK JP"
 
 
 def start(args, cwd, **options):
-    return subprocess.Popen([KARVEX, *args], cwd=cwd, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, start_new_session=True, **options)
+    return support.start([KARVEX, *args], cwd=cwd, **options)
 
 
-def finish(p):
-    """The status and standard error of a run; one that outlasts two minutes is killed."""
-    try:
-        err = p.communicate(timeout=120)[1]
-    finally:
-        if p.poll() is None:
-            os.killpg(p.pid, signal.SIGKILL)
-    return p.returncode, err
+def finish(p):  # the status and standard error of a run, killed if it outlasts two minutes
+    p = support.finish(p)
+    return p.returncode, p.stderr
 
 
 def snapshot(folder):
     """Every file under `folder`: its bytes, what a link names, or None for a FIFO."""
-    files = {}
-    for root, _, names in os.walk(folder):
-        for path in (pathlib.Path(root, name) for name in names):
-            mode = path.lstat().st_mode
-            files[str(path.relative_to(folder))] = (
-                os.readlink(path) if stat.S_ISLNK(mode) else path.read_bytes() if stat.S_ISREG(mode)
-                else None)
-    return files
+    return {str(path.relative_to(folder)): os.readlink(path) if path.is_symlink()
+            else path.read_bytes() if path.is_file() else None
+            for path in pathlib.Path(folder).rglob("*") if path.is_symlink() or not path.is_dir()}
 
 
 def make(folder, files):
@@ -147,8 +134,7 @@ class FilesTest(unittest.TestCase):
              "d/halfchar.txt: too large to hold in memory"),
         ]
         # AddressSanitizer reserves terabytes of address space: no memory limit under it.
-        with open(KARVEX, "rb") as f:
-            asan = b"__asan_init" in f.read()
+        asan = b"__asan_init" in pathlib.Path(KARVEX).read_bytes()
         for files, args, (kind, limit), line in rows:
             if asan and kind == resource.RLIMIT_AS:
                 continue

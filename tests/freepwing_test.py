@@ -3,20 +3,14 @@ read back with the EB library's ebinfo and ebfont (eb-utils): every gaiji must c
 karvex's own text dump of its character, at each height."""
 
 import os
-import re
-import shutil
-import subprocess
 import tempfile
 import unittest
 
-KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
-WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
-os.makedirs(WORK, exist_ok=True)
-MISC = "/usr/share/fonts/X11/misc/"
+from support import HEX, KARVEX, MISC, WORK, blocks, ink, output
+
 HEIGHTS = (16, 24, 30, 48)
-# FreePWING's cells, which karvex draws in.
-CELLS = {(False, 16): (8, 16), (False, 24): (16, 24), (False, 30): (16, 30), (False, 48): (24, 48),
-         (True, 16): (16, 16), (True, 24): (24, 24), (True, 30): (32, 30), (True, 48): (48, 48)}
+# The widths of FreePWING's cells, which karvex draws in: half, full, by height.
+CELLS = {16: (8, 16), 24: (16, 24), 30: (16, 32), 48: (24, 48)}
 
 # A parser that writes each gaiji of the lists once, in one entry.
 PARSER = r"""use FreePWING::FPWUtils::FPWParser;
@@ -37,43 +31,19 @@ finalize_fpwparser('text' => \$t, 'heading' => \$h, 'word2' => \$w);
 
 
 def run(args, cwd, stdin=None):
-    """Runs a command in its own process group, killed with it after a minute."""
-    p = subprocess.Popen(args, cwd=cwd, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                         stderr=subprocess.PIPE, start_new_session=True)
-    try:
-        out, err = p.communicate(stdin, timeout=60)
-    finally:
-        if p.poll() is None:
-            os.killpg(p.pid, 9)
-    assert p.returncode == 0, (args, p.returncode, err[-400:])
-    return out
+    return output(args, stdin, cwd=cwd, limit=60)
 
 
 def dumps(source, text, cwd, full, height):
     """karvex's text dump of each character of `text` in the cell of a width and height."""
-    w, h = CELLS[full, height]
-    p = subprocess.run([KARVEX, source, "--codes=-", "-x=%d" % w, "-y=%d" % h, "-0=.",
-                        *(["--fallback=Noto Sans CJK JP"] * (source == "IPAGothic"))],
-                       input=text.encode(), capture_output=True, cwd=cwd, timeout=60)
-    rows = {}
-    for block in p.stdout.decode().split("</fontData>\n")[:-1]:
-        opening, *lines, _ = block.split("\n")
-        rows[int(opening.split('unicode="')[1].split('"')[0], 16)] = lines
-    return rows
+    return blocks(run([KARVEX, source, "--codes=-", "-x=%d" % CELLS[height][full], "-y=%d" % height,
+                       "-0=.", *(["--fallback=Noto Sans CJK JP"] * (source == "IPAGothic"))],
+                      cwd, text.encode()))
 
 
-def read(path, mode="r"):
-    with open(path, mode) as f:
+def read(path):
+    with open(path) as f:
         return f.read()
-
-
-def xbm(path):
-    text = read(path)
-    w = int(re.search(r"_width +(\d+)", text).group(1))
-    data = [int(v, 16) for v in re.findall(r"0x([0-9a-f]{2})", text)]
-    stride = (w + 7) // 8
-    return ["".join(".#"[data[y * stride + x // 8] >> x % 8 & 1] for x in range(w))
-            for y in range(len(data) // stride)]
 
 
 def build(folder, heights):
@@ -97,7 +67,7 @@ def build(folder, heights):
     for root, _, files in os.walk(folder + "/font"):
         for name in files:
             height, width = root.split("/")[-2:]
-            glyphs[width == "wide", int(height), int(name[:4], 16)] = xbm(os.path.join(root, name))
+            glyphs[width == "wide", int(height), int(name[:4], 16)] = ink(os.path.join(root, name), 255)
     return run(["ebinfo", book], folder).decode(), glyphs
 
 
@@ -113,7 +83,7 @@ class FreePwingBookTest(unittest.TestCase):
         for line in lines:
             code, name = line[1:].split("\t")
             self.assertEqual(glyphs[line[0] == "z", 16, int(code, 16)],
-                             xbm("%s/g/%s_16.xbm" % (folder, name)), line)
+                             ink("%s/g/%s_16.xbm" % (folder, name), 255), line)
         for full, kind in ((False, "narrow"), (True, "wide")):
             names = [line.split()[0]
                      for line in read(folder + "/g/%schar.txt" % ("half", "full")[full]).splitlines()]
@@ -144,8 +114,7 @@ class FreePwingBookTest(unittest.TestCase):
         # conversion and a JIS X 0201 one of half-width kana, each run adding to the lists.
         kanji, kana = "漢字", "ｱｲｳ"
         with tempfile.TemporaryDirectory(dir=WORK) as tmp:
-            shutil.copy("/usr/share/unifont/unifont.hex", tmp)
-            lines = [l for l in read(tmp + "/unifont.hex").splitlines(True) if l[:4] in ("3042", "30AB")]
+            lines = [l for l in read(HEX).splitlines(True) if l[:4] in ("3042", "30AB")]
             open(tmp + "/f.hex", "w").write("16 16\n" + "".join(lines))
             for pcf in ("shnmk16", "shnm8x16r"):
                 open("%s/%s.bdf" % (tmp, pcf), "wb").write(
