@@ -12,7 +12,7 @@ import unittest
 
 from PIL import Image, ImageFont
 
-from support import HEX, KARVEX, MISC, WORK, blocks, call, font_data, ink, output
+from support import HEX, KARVEX, MISC, WORK, address_limit, blocks, call, font_data, ink, output
 
 
 def label_font():
@@ -300,7 +300,7 @@ class RealFontsTest(unittest.TestCase):
         # One character of this page is outside glibc's SHIFT_JIS: the fullwidth tilde, where
         # Shift_JIS has the wave dash (another release of the page may differ).
         self.assertEqual(lacking, [0xFF5E])
-        limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (200 << 20, 200 << 20))
+        limit = address_limit(200 << 20)
         for args, codes, copies in (((), chars, 1), (("--missing-from=SHIFT_JIS",), lacking, 1),
                                     (("--missing-from=JISX0208",), [c for c in no_jis if c > 0x7F],
                                      (256 << 20) // len(text) + 1)):

@@ -2,6 +2,7 @@
 own that are killed with their group when they outlast their time, and outputs read back."""
 
 import os
+import resource
 import re
 import signal
 import subprocess
@@ -13,6 +14,15 @@ KARVEX = os.path.abspath(os.environ.get("KARVEX", "build/karvex"))
 WORK = os.environ.get("KARVEX_WORK", tempfile.gettempdir())
 os.makedirs(WORK, exist_ok=True)
 MISC, HEX = "/usr/share/fonts/X11/misc/", "/usr/share/unifont/unifont.hex"
+
+
+def address_limit(size):
+    """A preexec_fn that limits a child's address space, or None for a build under
+    AddressSanitizer, which reserves terabytes of address space and cannot run under one."""
+    with open(KARVEX, "rb") as f:
+        if b"__asan_init" in f.read():
+            return None
+    return lambda: resource.setrlimit(resource.RLIMIT_AS, (size, size))
 
 
 def start(command, **options):
