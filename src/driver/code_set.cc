@@ -13,7 +13,6 @@ namespace {
 
 constexpr uint32_t kCodeCount = 0x110000;
 
-
 }  // namespace
 
 TextCodes::TextCodes() : seen_(kCodeCount) {}
