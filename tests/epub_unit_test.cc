@@ -205,8 +205,8 @@ TEST(EpubImagesTest, ImageFilesByteForByte) {
   EXPECT_EQ(Hex(files["d/gaiji-u6F22.png"]),
             "89504e470d0a1a0a0000000d494844520000000400000004010300000093"
             "3f0c3d00000006504c5445000000ffffffa5d99fdd0000000274524e53ff"
-            "00e5b7304a00000010494441540899633060306038c0700000054801e1a7"
-            "c9933c0000000049454e44ae426082");
+            "00e5b7304a0000001349444154789c010800f7ff0030003000c000c00548"
+            "01e1066168d20000000049454e44ae426082");
   EXPECT_EQ(files.count("d/gaiji-u0041.png"), 1u);  // its pixels: tests/epub_book.py
   EXPECT_EQ(files["d/gaiji.css"], kGaijiCss);
   EXPECT_EQ(writer.classes(), (GaijiClasses{{0x41, "gaiji-wide"}, {0x6F22, "gaiji"}}));

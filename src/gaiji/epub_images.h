@@ -35,8 +35,8 @@ bool FitPicture(const Bitmap& picture, int32_t columns, int32_t width, int32_t h
                 std::vector<uint8_t>* canvas);
 
 /// The pixels (1 = ink) as a 1-bit palette PNG: colour 0 black ink, colour 1 a white
-/// background made fully transparent by tRNS, rows unfiltered at zlib's level 6. False
-/// with *error set when libpng fails.
+/// background made fully transparent by tRNS, rows unfiltered, packed by libdeflate at
+/// level 6. False with *error set when no memory can be had.
 bool EncodeGaijiPng(const uint8_t* pixels, int32_t width, int32_t height, std::string* png,
                     std::string* error);
 
