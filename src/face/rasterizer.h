@@ -28,12 +28,9 @@ struct MonoCanvas {
     bits.assign(stride * h, 0xFF);
   }
   const uint8_t* row(uint32_t y) const { return bits.data() + stride * y; }
-  void SetInk(uint32_t x, uint32_t y) {
-    bits[stride * y + x / 8] &= static_cast<uint8_t>(~(0x80u >> (x % 8)));
-  }
   /// Inks row y (which must exist) wherever a 1-bit source row, `columns` pixels with the
   /// most significant bit leftmost, has a set bit, its first pixel at column `left`;
-  /// pixels left or right of the canvas are clipped. A byte at a time, as SetInk per set
+  /// pixels left or right of the canvas are clipped. A byte at a time, as inking each set
   /// pixel would.
   void InkRow(const uint8_t* source, int64_t columns, int64_t left, uint32_t y) {
     const int64_t first = std::max<int64_t>(0, -left);                // source pixels
